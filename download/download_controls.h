@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+namespace norvane {
+
+// What a download reads and switches on the main window.
+class DownloadControls
+{
+public:
+    virtual ~DownloadControls() = default;
+    // Value of the check box "CR" (Check1) / "LF" (Check2): 0 not checked, 1 checked, 2 greyed.
+    virtual int crCheckValue() const = 0;
+    virtual int lfCheckValue() const = 0;
+    // Whether option button i (0..3, "Com1".."Com4") is the chosen one.
+    virtual bool optionValue(int i) const = 0;
+    virtual void setOptionEnabled(int i, bool enabled) = 0;
+    // Whether list line j is selected.
+    virtual bool isLineSelected(int j) const = 0;
+    virtual void hideMainWindow() = 0;
+    virtual void showMainWindow() = 0;
+};
+
+// The progress window as a download drives it. The first call of setValue() creates it, hidden.
+class ProgressView
+{
+public:
+    virtual ~ProgressView() = default;
+    virtual void setValue(float value) = 0;            // bar value, 0..1000
+    virtual void setCaption(const QString &text) = 0; // the number label
+    virtual void refresh() = 0;                        // repaint the whole window now
+    virtual void show() = 0;
+    virtual void hide() = 0;
+};
+
+} // namespace norvane

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "message_table.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+namespace norvane {
+
+class DownloadControls;
+class MessageBoxView;
+class Pause;
+class ProgressView;
+class SerialPort;
+
+enum class DownloadScope { AllMessages, SelectedMessages };
+
+// The record terminator: CR if "CR" has value 1, then LF if "LF" has value 1.
+QByteArray RecordTerminator(int crValue, int lfValue);
+// "N", the number in decimal, the terminator.
+QByteArray NumberRecord(int number, const QByteArray &terminator);
+// "M", the entry filled out or cut to 32 characters, the terminator.
+QByteArray TextRecord(const QByteArray &entry, const QByteArray &terminator);
+
+struct DownloadData
+{
+    const MessageTable &Messages;
+    qint16 CharDelay;
+    qint16 RecordDelay;
+};
+
+// One download ("Send all" or "Send selection"): switches the windows around the run, sends the
+// number and text record of every (selected) message with the pauses, and reports progress for
+// every number 0..999. If the port cannot be opened or a write fails, the run stops at once, the
+// port is closed, the windows are switched back and the user is told
+// "Error while sending data to port: " + the device name. Returns true when the run completed.
+bool RunDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
+                 ProgressView &progress, SerialPort &port, Pause &pause,
+                 MessageBoxView &messageBox);
+
+} // namespace norvane

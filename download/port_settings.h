@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+namespace norvane {
+
+constexpr int PortCount = 4; // Com1..Com4
+
+// The device behind each of the ports Com1..Com4 (index 0..3).
+using PortDevices = std::array<QString, PortCount>;
+
+// The platform's device for port number 1..4: /dev/ttyS0../dev/ttyS3 on Linux, COM1..COM4 on
+// Windows.
+QString defaultPortDevice(int portNumber);
+
+// The default devices, then those named in the settings file: a field "[Ports]" followed, on the
+// same line, by up to four fields naming the devices for Com1..Com4. An empty field keeps that
+// port's default. Never fails outward.
+PortDevices ReadPortSettings(const QString &fileName = QStringLiteral("setup.ini"));
+
+} // namespace norvane

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace norvane {
+
+// The serial line to the device: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow control,
+// written to only. The real one drives a Qt serial port; tests use a fake.
+class SerialPort
+{
+public:
+    virtual ~SerialPort() = default;
+    // Chooses the port (1..4) that the next open() uses.
+    virtual void setCommPort(qint16 portNumber) = 0;
+    // The device name the chosen port stands for, as shown in error messages.
+    virtual QString deviceName() const = 0;
+    // Opens the chosen port with the line settings above. Returns false on failure.
+    virtual bool open() = 0;
+    virtual bool isOpen() const = 0;
+    // Writes one character; it has been handed to the operating system when this returns.
+    // Returns false on failure.
+    virtual bool write(char c) = 0;
+    // Waits until everything written has left the port. Returns false on failure or timeout.
+    virtual bool drain() = 0;
+    // Releases the port without touching its line settings. Does nothing when it is closed.
+    virtual void close() = 0;
+};
+
+} // namespace norvane

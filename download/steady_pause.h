@@ -1,0 +1,31 @@
+#pragma once
+
+#include "pause.h"
+
+#include <chrono>
+#include <functional>
+
+namespace norvane {
+
+// Pauses on the steady clock. Each pause ends no earlier than `ms` after the previous pause
+// ended, and wake-up latency is learned and compensated so that it does not add up over a long
+// download; the process sleeps (never spins) in between.
+//
+// `whileWaiting`, when given, runs once at the start of every pause, before the sleep; the main
+// window uses it to keep answering the window system during a download.
+class SteadyPause : public Pause
+{
+public:
+    explicit SteadyPause(std::function<void()> whileWaiting = {});
+
+    void restart() override;
+    void pause(qint32 ms) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    std::function<void()> m_whileWaiting;
+    Clock::time_point m_mark;
+    std::chrono::nanoseconds m_wakeLead{0};
+};
+
+} // namespace norvane

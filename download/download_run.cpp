@@ -1,1 +1,104 @@
-// (being written)
+#include "download_run.h"
+
+#include "download_controls.h"
+#include "fixed_width.h"
+#include "pause.h"
+#include "port_settings.h"
+#include "serial_output.h"
+#include "serial_port.h"
+#include "user_dialogs.h"
+
+#include <algorithm>
+
+namespace norvane {
+
+QByteArray RecordTerminator(int crValue, int lfValue)
+{
+    // Only the checked state (1) counts; the greyed state (2) is as good as unchecked.
+    QByteArray terminator;
+    if (crValue == 1)
+        terminator.append('\r');
+    if (lfValue == 1)
+        terminator.append('\n');
+    return terminator;
+}
+
+QByteArray NumberRecord(int number, const QByteArray &terminator)
+{
+    return 'N' + QByteArray::number(number) + terminator;
+}
+
+QByteArray TextRecord(const QByteArray &entry, const QByteArray &terminator)
+{
+    return 'M' + fixedWidth(entry, EntryLength) + terminator;
+}
+
+namespace {
+
+// Sends the pair of every message in scope, with a record pause after each pair. Returns false
+// as soon as a write fails.
+bool sendMessages(DownloadScope scope, const DownloadData &data, const QByteArray &terminator,
+                  DownloadControls &controls, ProgressView &progress, SerialPort &port,
+                  Pause &pause)
+{
+    const qint32 recordPause = std::max<qint32>(0, data.RecordDelay);
+    for (int j = 0; j < MessageCount; ++j) {
+        // The progress shows every number, sent or not, before anything of it goes out.
+        progress.setValue(float(j));
+        progress.setCaption(QString::number(j));
+        progress.refresh();
+
+        if (scope == DownloadScope::SelectedMessages && !controls.isLineSelected(j))
+            continue;
+        if (!SendString(port, pause, data.CharDelay, NumberRecord(j, terminator)))
+            return false;
+        if (!SendString(port, pause, data.CharDelay, TextRecord(data.Messages[j], terminator)))
+            return false;
+        pause.pause(recordPause);
+    }
+    return true;
+}
+
+} // namespace
+
+bool RunDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
+                 ProgressView &progress, SerialPort &port, Pause &pause, MessageBoxView &messageBox)
+{
+    const QByteArray terminator =
+        RecordTerminator(controls.crCheckValue(), controls.lfCheckValue());
+
+    qint16 portNumber = 0;
+    for (int i = 0; i < PortCount; ++i) {
+        if (controls.optionValue(i))
+            portNumber = qint16(i + 1);
+        controls.setOptionEnabled(i, false);
+    }
+
+    progress.setValue(0);
+    controls.hideMainWindow();
+    progress.show();
+
+    port.setCommPort(portNumber);
+    bool sent = port.open();
+    if (sent) {
+        pause.restart();
+        sent = sendMessages(scope, data, terminator, controls, progress, port, pause);
+        // Everything written must have left the line before the port lets go of it.
+        if (sent)
+            sent = port.drain();
+    }
+    port.close();
+
+    progress.hide();
+    controls.showMainWindow();
+    for (int k = 0; k < PortCount; ++k)
+        controls.setOptionEnabled(k, true);
+
+    // Told only now, so the message box stands over the main window again.
+    if (!sent)
+        messageBox.showMessage(QStringLiteral("Error while sending data to port: ") +
+                               port.deviceName());
+    return sent;
+}
+
+} // namespace norvane

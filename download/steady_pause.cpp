@@ -1,1 +1,98 @@
-// (being written)
+#include "steady_pause.h"
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <thread>
+
+#ifdef Q_OS_LINUX
+#include <cerrno>
+#include <sys/prctl.h>
+#include <time.h>
+#endif
+
+namespace norvane {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::chrono::nanoseconds MaxWakeLead = 1ms;
+constexpr std::chrono::nanoseconds LeadStep = 2us;
+
+// Sleeps until `when` on the steady clock; may return late, never knowingly early.
+void sleepUntil(std::chrono::steady_clock::time_point when)
+{
+#ifdef Q_OS_LINUX
+    // steady_clock is CLOCK_MONOTONIC here; an absolute deadline keeps interruptions harmless.
+    const auto sinceEpoch = when.time_since_epoch();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+    timespec deadline{};
+    deadline.tv_sec = time_t(seconds.count());
+    deadline.tv_nsec = long((sinceEpoch - seconds).count());
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    }
+#else
+    std::this_thread::sleep_until(when);
+#endif
+}
+
+} // namespace
+
+SteadyPause::SteadyPause(std::function<void()> whileWaiting)
+    : m_whileWaiting(std::move(whileWaiting)), m_mark(Clock::now())
+{
+#ifdef Q_OS_LINUX
+    // The default timer slack of 50 us would be added to every one of tens of thousands of
+    // sleeps of a download.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+}
+
+void SteadyPause::restart()
+{
+    m_mark = Clock::now();
+}
+
+void SteadyPause::pause(qint32 ms)
+{
+    if (m_whileWaiting)
+        m_whileWaiting();
+
+    if (ms <= 0) {
+        std::this_thread::yield();
+        m_mark = Clock::now();
+        return;
+    }
+
+    // Each pause is counted from the end of the previous one, so the time spent writing in
+    // between is part of it, and the next write never starts less than `ms` after the last.
+    const Clock::time_point target = m_mark + std::chrono::milliseconds(ms);
+    Clock::time_point now = Clock::now();
+
+    // The first sleep aims early by the usual wake-up latency, so that the wake-up lands near the
+    // target instead of a fixed latency after it on every pause of a long download.
+    const std::chrono::nanoseconds lead =
+        std::min<std::chrono::nanoseconds>(m_wakeLead, std::chrono::milliseconds(ms) / 2);
+    const Clock::time_point early = target - lead;
+    if (now < early) {
+        sleepUntil(early);
+        now = Clock::now();
+        // Track a low quantile (about one in five) of the lateness: mostly the first sleep
+        // reaches the target on its own, and a wake-up before the target only costs a short
+        // second sleep.
+        const std::chrono::nanoseconds lateness = now - early;
+        if (lateness < m_wakeLead)
+            m_wakeLead -= LeadStep * 4 / 5;
+        else
+            m_wakeLead += LeadStep / 5;
+        m_wakeLead = std::clamp<std::chrono::nanoseconds>(m_wakeLead, 0ns, MaxWakeLead);
+    }
+    while (now < target) {
+        sleepUntil(target);
+        now = Clock::now();
+    }
+    m_mark = now;
+}
+
+} // namespace norvane

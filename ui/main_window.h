@@ -1,0 +1,93 @@
+#pragma once
+
+#include "download_run.h"
+#include "form1_controls.h"
+#include "list_widget_message_list.h"
+#include "main_window_state.h"
+#include "pause.h"
+#include "progress_window_view.h"
+#include "serial_port.h"
+#include "user_dialogs.h"
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace norvane {
+
+class MessageListWidget;
+
+// What the main window works with besides its widgets. Whatever is left empty gets the real
+// component: the Qt serial port on the devices read at start-up, the steady pause, the Qt file
+// dialog and message box, and "setup.ini" in the working directory.
+struct Form1Services
+{
+    std::function<std::unique_ptr<SerialPort>(const PortDevices &)> makeSerialPort;
+    std::function<std::unique_ptr<Pause>()> makePause;
+    std::unique_ptr<FileDialog> fileDialog;
+    std::unique_ptr<MessageBoxView> messageBox;
+    QString settingsFile = QStringLiteral("setup.ini");
+};
+
+// The main window: the message list, the fields, the buttons, the port and terminator choices.
+// Each control event runs one operation on the window's state. Constructing it reads the
+// settings file and fills the list, before the window first appears.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int ClientWidth = 629;
+    static constexpr int ClientHeight = 360;
+
+    explicit Form1(Form1Services services = {}, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    const MainWindowState &state() const { return m_state; }
+    // The progress window, or nullptr before the first download.
+    QWidget *progressWindow() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void connectEvents();
+
+    void loadClicked();
+    void saveAsClicked();
+    void newClicked();
+    void modifyClicked();
+    void listLineClicked();
+    void goToNumberChanged(const QString &text);
+    void download(DownloadScope scope);
+
+    MainWindowState m_state;
+    Form1Services m_services;
+
+    MessageListWidget *m_list = nullptr;
+    std::array<QPushButton *, 6> m_commands{};
+    QCheckBox *m_check1 = nullptr;
+    QCheckBox *m_check2 = nullptr;
+    QLineEdit *m_text1 = nullptr;
+    QLineEdit *m_text2 = nullptr;
+    QLineEdit *m_text3 = nullptr;
+    QLabel *m_label1 = nullptr;
+    std::array<QRadioButton *, 4> m_options{};
+
+    std::unique_ptr<ListWidgetMessageList> m_listView;
+    std::unique_ptr<Form1Controls> m_controls;
+    ProgressWindowView m_progress;
+    std::unique_ptr<SerialPort> m_serialPort;
+    std::unique_ptr<Pause> m_pause;
+    bool m_downloading = false;
+};
+
+} // namespace norvane

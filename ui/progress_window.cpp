@@ -1,0 +1,58 @@
+#include "progress_window.h"
+
+#include "fonts.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+
+namespace norvane {
+
+ShowCompleting::ShowCompleting()
+    : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowDoesNotAcceptFocus),
+      m_bar(new QProgressBar(this)), m_label(new QLabel(this))
+{
+    setObjectName(QStringLiteral("ShowCompleting"));
+    setWindowTitle(QStringLiteral("Please wait while sending data"));
+    setFixedSize(ClientSize);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+
+    m_bar->setObjectName(QStringLiteral("ProgressBar1"));
+    m_bar->setGeometry(47, 16, 385, 33);
+    m_bar->setRange(0, 1000);
+    m_bar->setValue(0);
+    m_bar->setTextVisible(false);
+    m_bar->setFocusPolicy(Qt::NoFocus);
+
+    // The label's lower edge lies 4 pixels below the client area; its top-aligned digits stay
+    // visible.
+    m_label->setObjectName(QStringLiteral("Label1"));
+    m_label->setGeometry(448, 64, 25, 17);
+    m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_label->setFont(smallLabelFont(6.75, QStringLiteral("999"), m_label->width()));
+    m_label->setFocusPolicy(Qt::NoFocus);
+
+    setGeometry(QRect(ClientPosition, ClientSize));
+}
+
+void ShowCompleting::showAtFixedPlace()
+{
+    // setGeometry places the client area (move() would place the frame).
+    setGeometry(QRect(ClientPosition, ClientSize));
+    show();
+}
+
+void ShowCompleting::closeEvent(QCloseEvent *event)
+{
+    if (m_running)
+        event->ignore();
+    else
+        event->accept();
+}
+
+} // namespace norvane

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "user_dialogs.h"
+
+class QWidget;
+
+namespace norvane {
+
+// A modal QMessageBox: no icon, one OK button, caption "Norvane", the text shown as plain text
+// (a file name holding markup is shown as it is).
+class QtMessageBox : public MessageBoxView
+{
+public:
+    explicit QtMessageBox(QWidget *parent = nullptr) : m_parent(parent) {}
+    void showMessage(const QString &text) override;
+
+private:
+    QWidget *m_parent;
+};
+
+} // namespace norvane

@@ -17,12 +17,13 @@ bool isDigit(char c)
 // Blanks, tabs and line feeds do not count anywhere in a typed number ("1 000" is 1000).
 QByteArray withoutBlanks(const QByteArray &text)
 {
-    QByteArray kept;
-    kept.reserve(text.size());
+    QByteArray kept(text.size(), Qt::Uninitialized);
+    char *out = kept.data();
     for (char c : text) {
-        if (c != ' ' && c != '\t' && c != '\n')
-            kept.append(c);
+        *out = c;
+        out += c != ' ' && c != '\t' && c != '\n';
     }
+    kept.truncate(out - kept.constData());
     return kept;
 }
 

@@ -1,0 +1,82 @@
+#include "device_options.h"
+
+#include <QCommandLineParser>
+#include <cmath>
+
+namespace norvane {
+
+namespace {
+
+const char *const Description =
+    "Virtual message display: creates a pseudo-terminal, prints its path and a setup.ini\n"
+    "line mapping Com1 to it, and shows every message the tool downloads to it.\n"
+    "It exits on SIGINT or SIGTERM, or with --idle after that many seconds without data\n"
+    "(counted from the start, then from the last byte received), and prints a summary.";
+
+DeviceCommandLine error(const QString &text)
+{
+    DeviceCommandLine result;
+    result.outcome = DeviceCommandLine::Outcome::Error;
+    result.message = text;
+    return result;
+}
+
+} // namespace
+
+DeviceCommandLine parseDeviceCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(Description));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption charDelay(
+        QStringLiteral("char-delay"),
+        QStringLiteral("Warn about gaps shorter than MS milliseconds inside a message."),
+        QStringLiteral("MS"));
+    const QCommandLineOption save(QStringLiteral("save"),
+                                  QStringLiteral("On exit, write the received messages to FILE "
+                                                 "as a message file."),
+                                  QStringLiteral("FILE"));
+    const QCommandLineOption idle(QStringLiteral("idle"),
+                                  QStringLiteral("Exit after SECONDS without data."),
+                                  QStringLiteral("SECONDS"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"),
+                                   QStringLiteral("Do not show the messages."));
+    parser.addOptions({help, charDelay, save, idle, quiet});
+
+    if (!parser.parse(arguments))
+        return error(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return error(QStringLiteral("unexpected argument: %1")
+                         .arg(parser.positionalArguments().constFirst()));
+
+    DeviceCommandLine result;
+    if (parser.isSet(help)) {
+        result.outcome = DeviceCommandLine::Outcome::Help;
+        result.message = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(charDelay)) {
+        bool ok = false;
+        const int ms = parser.value(charDelay).toInt(&ok);
+        if (!ok || ms < 0 || ms > 32767)
+            return error(QStringLiteral("--char-delay needs milliseconds from 0 to 32767"));
+        result.options.charDelayMs = ms;
+    }
+    if (parser.isSet(save)) {
+        result.options.saveFile = parser.value(save);
+        if (result.options.saveFile.isEmpty())
+            return error(QStringLiteral("--save needs a file name"));
+    }
+    if (parser.isSet(idle)) {
+        bool ok = false;
+        const double seconds = parser.value(idle).toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > 1e6)
+            return error(QStringLiteral("--idle needs a positive number of seconds"));
+        result.options.idleSeconds = seconds;
+    }
+    result.options.quiet = parser.isSet(quiet);
+    return result;
+}
+
+} // namespace norvane

@@ -1,0 +1,122 @@
+#include "device_session.h"
+
+#include "display_rows.h"
+#include "message_file.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <poll.h>
+#include <unistd.h>
+
+namespace norvane {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+QString milliseconds(std::chrono::nanoseconds duration)
+{
+    return QString::number(double(duration.count()) / 1e6, 'f', 3);
+}
+
+} // namespace
+
+DeviceSession::DeviceSession(const DeviceOptions &options, LineSink print)
+    : m_options(options), m_print(std::move(print)),
+      m_decoder(std::chrono::milliseconds(options.charDelayMs))
+{
+}
+
+DeviceSession::End DeviceSession::run(int fd, int stopFd)
+{
+    std::optional<Clock::duration> idle;
+    if (m_options.idleSeconds)
+        idle = std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(*m_options.idleSeconds));
+    auto lastData = Clock::now();
+    char buffer[4096];
+
+    for (;;) {
+        int timeoutMs = -1;
+        if (idle) {
+            const auto left = lastData + *idle - Clock::now();
+            if (left <= Clock::duration::zero())
+                return End::Idle;
+            timeoutMs = int(std::ceil(std::chrono::duration<double, std::milli>(left).count()));
+        }
+        pollfd fds[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const int ready = ::poll(fds, stopFd >= 0 ? 2 : 1, timeoutMs);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            m_error = QStringLiteral("poll: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return End::ReadError;
+        }
+        if (stopFd >= 0 && fds[1].revents != 0) {
+            // Whatever already arrived still counts.
+            ssize_t count;
+            while ((count = ::read(fd, buffer, sizeof buffer)) > 0)
+                receive(buffer, count, Clock::now().time_since_epoch());
+            return End::Stopped;
+        }
+        if (fds[0].revents == 0)
+            continue;
+
+        const auto now = Clock::now();
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
+                continue;
+            m_error = QStringLiteral("read: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return End::ReadError;
+        }
+        if (count == 0) {
+            m_error = QStringLiteral("read: the line was closed");
+            return End::ReadError;
+        }
+        lastData = now;
+        receive(buffer, count, now.time_since_epoch());
+    }
+}
+
+void DeviceSession::receive(const char *bytes, qsizetype count, ArrivalTime at)
+{
+    for (qsizetype i = 0; i < count; ++i) {
+        const std::optional<DecodedMessage> message = m_decoder.feed(bytes[i], at);
+        for (const ShortGap &gap : m_decoder.takeShortGaps())
+            m_print(QStringLiteral("warning: message %1, byte %2: gap %3 ms is shorter than the "
+                                   "char delay %4 ms")
+                        .arg(gap.number)
+                        .arg(gap.byteIndex)
+                        .arg(milliseconds(gap.gap))
+                        .arg(m_options.charDelayMs));
+        if (!message)
+            continue;
+        m_received[std::size_t(message->number)] = message->text;
+        if (!m_options.quiet) {
+            for (const QString &row : displayRows(message->number, message->text))
+                m_print(row);
+        }
+    }
+}
+
+bool DeviceSession::save(const QString &fileName) const
+{
+    return writeMessageFile(fileName, m_received);
+}
+
+QString DeviceSession::summaryLine() const
+{
+    const auto minGap = m_decoder.minGap();
+    return QStringLiteral("summary: messages %1, bytes %2, skipped bytes %3, short gaps %4, "
+                          "min gap %5")
+        .arg(m_decoder.messages())
+        .arg(m_decoder.bytes())
+        .arg(m_decoder.skippedBytes())
+        .arg(m_decoder.shortGapCount())
+        .arg(minGap ? milliseconds(*minGap) + QStringLiteral(" ms") : QStringLiteral("n/a"));
+}
+
+} // namespace norvane

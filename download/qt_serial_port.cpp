@@ -18,10 +18,37 @@ namespace {
 // baud a full buffer of several kilobytes empties within seconds; longer means the line is stuck.
 constexpr int WriteTimeoutMs = 10000;
 
+// Enough for the last character to leave the shift register: one character (start bit, 8 data
+// bits, stop bit) takes about 1.04 ms at 9600 baud.
+constexpr int CharacterTimeMs = 2;
+
 bool validPortNumber(qint16 portNumber)
 {
     return portNumber >= 1 && portNumber <= PortCount;
 }
+
+#ifdef Q_OS_LINUX
+// Waits until the terminal's output queue is empty, giving it the time its bytes need at 9600
+// baud (with a tenth to spare) plus `marginMs`. False on timeout or when the queue cannot be
+// read (the device is gone).
+bool waitForEmptyOutputQueue(int fd, qint64 marginMs)
+{
+    int pending = 0;
+    if (::ioctl(fd, TIOCOUTQ, &pending) != 0)
+        return false;
+    const qint64 deadlineMs = qint64(pending) * 11 / 10 + marginMs;
+    QElapsedTimer timer;
+    timer.start();
+    while (pending > 0) {
+        if (timer.elapsed() > deadlineMs)
+            return false;
+        QThread::msleep(1);
+        if (::ioctl(fd, TIOCOUTQ, &pending) != 0)
+            return false;
+    }
+    return true;
+}
+#endif
 
 } // namespace
 
@@ -73,8 +100,8 @@ bool QtSerialPort::write(char c)
     if (m_port->write(&c, 1) != 1)
         return false;
     // QSerialPort only buffers; the character has to reach the operating system now, before the
-    // pause that follows it starts.
-    m_port->flush();
+    // pause that follows it starts. Waiting for the port to take it (rather than flush()) also
+    // covers a full transmit buffer, which flush() would report as a write error.
     if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(WriteTimeoutMs))
         return false;
     return m_port->error() == QSerialPort::NoError;
@@ -89,22 +116,11 @@ bool QtSerialPort::drain()
     if (m_port->error() != QSerialPort::NoError)
         return false;
 #ifdef Q_OS_LINUX
-    // tcdrain() alone could wait for ever on a line that no longer moves, so first watch the
-    // output queue empty within the time its bytes need at 9600 baud, plus a margin.
+    // tcdrain() alone could wait for ever on a line that no longer moves, so the output queue
+    // has to empty first, within the time its bytes need plus a margin.
     const int fd = int(m_port->handle());
-    int pending = 0;
-    if (::ioctl(fd, TIOCOUTQ, &pending) != 0)
+    if (!waitForEmptyOutputQueue(fd, 2000))
         return false;
-    const qint64 deadlineMs = qint64(pending) * 11 / 10 + 2000;
-    QElapsedTimer timer;
-    timer.start();
-    while (pending > 0) {
-        if (timer.elapsed() > deadlineMs)
-            return false;
-        QThread::msleep(1);
-        if (::ioctl(fd, TIOCOUTQ, &pending) != 0)
-            return false;
-    }
     // The queue is empty; this waits for the last character to leave the shift register.
     int rc;
     do {
@@ -118,10 +134,16 @@ bool QtSerialPort::drain()
 
 void QtSerialPort::close()
 {
-    // Without restoring earlier line settings (Qt 6 never does), so nothing changes under
-    // characters that are still on their way.
-    if (m_port->isOpen())
-        m_port->close();
+    if (!m_port->isOpen())
+        return;
+#ifdef Q_OS_LINUX
+    // Closing a QSerialPort puts back the line settings the device had before it was opened.
+    // A download drains before it closes; after a failure there may still be characters on
+    // their way, which must not go out with other settings, so they get a short while first.
+    if (waitForEmptyOutputQueue(int(m_port->handle()), 100))
+        QThread::msleep(CharacterTimeMs);
+#endif
+    m_port->close();
 }
 
 } // namespace norvane

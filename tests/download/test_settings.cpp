@@ -1,0 +1,251 @@
+#include "delay_settings.h"
+#include "fake_list.h"
+#include "main_window_state.h"
+#include "port_settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace norvane;
+
+namespace {
+
+// Bytes of a literal, NUL bytes inside included.
+template <std::size_t N> QByteArray raw(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void delaySettings_data();
+    void delaySettings();
+    void delaySettingsWithoutUsableFile_data();
+    void delaySettingsWithoutUsableFile();
+    void delaySettingsAfterHugeLine();
+
+    void portSettings_data();
+    void portSettings();
+    void defaultPortDevices();
+
+    void startUp_data();
+    void startUp();
+
+private:
+    QString writeSettings(const QByteArray &content);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestSettings::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QString TestSettings::writeSettings(const QByteArray &content)
+{
+    const QString name = m_dir->filePath(QStringLiteral("setup.ini"));
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(name));
+    return name;
+}
+
+void TestSettings::delaySettings_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("charDelay");
+    QTest::addColumn<int>("recordDelay");
+
+    QTest::newRow("three lines") << QByteArray("[Delay]\r\n25\r\n400\r\n") << 25 << 400;
+    QTest::newRow("one line with commas") << QByteArray("[Delay],25,400") << 25 << 400;
+    QTest::newRow("LF line ends") << QByteArray("[Delay]\n25\n400\n") << 25 << 400;
+    QTest::newRow("lower-case marker") << QByteArray("[delay]\n25\n400\n") << 10 << 200;
+    QTest::newRow("marker with blanks") << QByteArray(" [Delay] \n25\n400\n") << 10 << 200;
+    QTest::newRow("marker with more text") << QByteArray("[Delay] fast\n25\n400\n") << 10 << 200;
+    QTest::newRow("ini style key") << QByteArray("[Delay]\nchar=25\nrecord=400\n") << 0 << 0;
+    QTest::newRow("halves to even") << QByteArray("[Delay]\n7.5\n100.5\n") << 8 << 100;
+    QTest::newRow("letters count as 0") << QByteArray("[Delay]\nx\ny\n") << 0 << 0;
+    QTest::newRow("empty line after marker") << QByteArray("[Delay]\n\n400\n") << 0 << 400;
+    QTest::newRow("unit after value") << QByteArray("[Delay]\n250ms\n1 000\n") << 250 << 1000;
+    QTest::newRow("two markers, first counts")
+        << QByteArray("[Delay]\n1\n2\n[Delay]\n3\n4\n") << 1 << 2;
+    QTest::newRow("other lines before")
+        << QByteArray("; pauses for the display\n[Setup]\nname=x,y\n[Delay]\n25\n400\n") << 25
+        << 400;
+    QTest::newRow("negative values kept") << QByteArray("[Delay],-5,-1") << -5 << -1;
+    QTest::newRow("limits") << QByteArray("[Delay],-32768,32767") << -32768 << 32767;
+    QTest::newRow("ends after marker") << QByteArray("[Delay]") << 10 << 200;
+    QTest::newRow("ends after first value") << QByteArray("[Delay]\n25\n") << 25 << 200;
+    QTest::newRow("first value too large") << QByteArray("[Delay]\n40000\n400\n") << 10 << 200;
+    QTest::newRow("second value too large") << QByteArray("[Delay]\n25\n40000\n") << 25 << 200;
+    QTest::newRow("first value too small") << QByteArray("[Delay]\n-32769\n400\n") << 10 << 200;
+    QTest::newRow("quoted values") << QByteArray("\"[Delay]\",\"25\",\"400\"") << 25 << 400;
+    QTest::newRow("marker inside unclosed quote")
+        << QByteArray("\"notes\n[Delay]\n25\n400\n") << 10 << 200;
+    QTest::newRow("NUL bytes") << raw("\0[Delay]\n25\n400\n") << 10 << 200;
+    QTest::newRow("NUL after value") << raw("[Delay]\n25\0\n400\0\n") << 25 << 400;
+    QTest::newRow("binary noise before")
+        << QByteArray("\xff\xfe\x01\x02\x80\x90\r\r\n\n,,,\x1a[Delay]x\n[Delay]\n3\n4") << 3 << 4;
+    QTest::newRow("empty file") << QByteArray() << 10 << 200;
+    QTest::newRow("only line ends") << QByteArray("\r\n\r\n\n") << 10 << 200;
+}
+
+void TestSettings::delaySettings()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, charDelay);
+    QFETCH(int, recordDelay);
+
+    // Values left from before must not survive: the defaults are set first.
+    qint16 c = 1234;
+    qint16 r = 4321;
+    ReadDelaySettings(c, r, writeSettings(content));
+    QCOMPARE(int(c), charDelay);
+    QCOMPARE(int(r), recordDelay);
+}
+
+void TestSettings::delaySettingsWithoutUsableFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing") << "missing";
+    QTest::newRow("directory") << "directory";
+    QTest::newRow("unreadable") << "unreadable";
+}
+
+void TestSettings::delaySettingsWithoutUsableFile()
+{
+    QFETCH(QString, kind);
+    const QString name = m_dir->filePath(QStringLiteral("setup.ini"));
+    if (kind == "directory") {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("setup.ini")));
+    } else if (kind == "unreadable") {
+        writeSettings("[Delay]\n25\n400\n");
+        QVERIFY(QFile::setPermissions(name, QFileDevice::WriteOwner));
+        QFile probe(name);
+        if (probe.open(QIODevice::ReadOnly))
+            QSKIP("permissions do not keep this user from reading (root?)");
+    }
+
+    qint16 c = 1;
+    qint16 r = 2;
+    ReadDelaySettings(c, r, name);
+    QCOMPARE(c, DefaultCharDelay);
+    QCOMPARE(r, DefaultRecordDelay);
+    const PortDevices ports = ReadPortSettings(name);
+    for (int i = 0; i < PortCount; ++i)
+        QCOMPARE(ports[i], defaultPortDevice(i + 1));
+}
+
+void TestSettings::delaySettingsAfterHugeLine()
+{
+    QByteArray content(50 * 1024 * 1024, 'x');
+    content += "\n[Delay]\n25\n400\n";
+    qint16 c = 0;
+    qint16 r = 0;
+    ReadDelaySettings(c, r, writeSettings(content));
+    QCOMPARE(int(c), 25);
+    QCOMPARE(int(r), 400);
+}
+
+void TestSettings::portSettings_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("expected"); // "" keeps the default of that port
+
+    QTest::newRow("example") << QByteArray("[Ports],/dev/ttyUSB0,,/dev/pts/5\n")
+                             << QStringList{"/dev/ttyUSB0", "", "/dev/pts/5", ""};
+    QTest::newRow("all four") << QByteArray("[Ports],a,b,c,d") << QStringList{"a", "b", "c", "d"};
+    QTest::newRow("fifth ignored")
+        << QByteArray("[Ports],a,b,c,d,e\n") << QStringList{"a", "b", "c", "d"};
+    QTest::newRow("blanks trimmed") << QByteArray("[Ports], /dev/ttyUSB0 ,\t/dev/ttyACM0\t\r\n")
+                                    << QStringList{"/dev/ttyUSB0", "/dev/ttyACM0", "", ""};
+    QTest::newRow("blank field keeps default")
+        << QByteArray("[Ports],   ,b") << QStringList{"", "b", "", ""};
+    QTest::newRow("names on the next line")
+        << QByteArray("[Ports]\n/dev/ttyUSB0\n") << QStringList{"", "", "", ""};
+    QTest::newRow("line ends after second")
+        << QByteArray("[Ports],a,b\r\nc,d\n") << QStringList{"a", "b", "", ""};
+    QTest::newRow("trailing comma")
+        << QByteArray("[Ports],a,\nfoo") << QStringList{"a", "", "", ""};
+    QTest::newRow("after delay lines") << QByteArray("[Delay]\n10\n200\n[Ports],/dev/ttyUSB1\n")
+                                       << QStringList{"/dev/ttyUSB1", "", "", ""};
+    QTest::newRow("first marker counts")
+        << QByteArray("[Ports],a\n[Ports],b,c\n") << QStringList{"a", "", "", ""};
+    QTest::newRow("lower-case marker") << QByteArray("[ports],a") << QStringList{"", "", "", ""};
+    QTest::newRow("quoted name with comma")
+        << QByteArray("[Ports],\"/dev/serial/by-id/usb-A,B\",x")
+        << QStringList{"/dev/serial/by-id/usb-A,B", "x", "", ""};
+    QTest::newRow("no marker") << QByteArray("[Delay],10,200\n") << QStringList{"", "", "", ""};
+    QTest::newRow("empty file") << QByteArray() << QStringList{"", "", "", ""};
+}
+
+void TestSettings::portSettings()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, expected);
+
+    const PortDevices ports = ReadPortSettings(writeSettings(content));
+    for (int i = 0; i < PortCount; ++i) {
+        const QString want = expected[i].isEmpty() ? defaultPortDevice(i + 1) : expected[i];
+        QCOMPARE(ports[i], want);
+    }
+}
+
+void TestSettings::defaultPortDevices()
+{
+#ifdef Q_OS_WIN
+    const QStringList expected{"COM1", "COM2", "COM3", "COM4"};
+#else
+    const QStringList expected{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
+#endif
+    for (int n = 1; n <= PortCount; ++n)
+        QCOMPARE(defaultPortDevice(n), expected[n - 1]);
+}
+
+void TestSettings::startUp_data()
+{
+    QTest::addColumn<bool>("withFile");
+    QTest::addColumn<int>("charDelay");
+    QTest::addColumn<int>("recordDelay");
+    QTest::addColumn<QString>("com1");
+
+    QTest::newRow("settings file") << true << 25 << 400 << "/dev/ttyUSB0";
+    QTest::newRow("no settings file") << false << 10 << 200 << defaultPortDevice(1);
+}
+
+void TestSettings::startUp()
+{
+    QFETCH(bool, withFile);
+    QFETCH(int, charDelay);
+    QFETCH(int, recordDelay);
+    QFETCH(QString, com1);
+
+    const QString name = withFile ? writeSettings("[Delay],25,400\n[Ports],/dev/ttyUSB0\n")
+                                  : m_dir->filePath(QStringLiteral("setup.ini"));
+    MainWindowState state;
+    state.Messages[3] = "left over";
+    test::FakeList list;
+    LoadMainWindow(state, list, name);
+
+    QCOMPARE(int(state.CharDelay), charDelay);
+    QCOMPARE(int(state.RecordDelay), recordDelay);
+    QCOMPARE(state.ports[0], com1);
+    // The table is emptied and the list filled on every path.
+    for (const QByteArray &entry : state.Messages)
+        QVERIFY(entry.isEmpty());
+    QCOMPARE(list.lines.size(), MessageCount);
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <poll.h>
 #include <unistd.h>
+#include <vector>
 
 namespace norvane {
 
@@ -83,15 +84,11 @@ DeviceSession::End DeviceSession::run(int fd, int stopFd)
 
 void DeviceSession::receive(const char *bytes, qsizetype count, ArrivalTime at)
 {
+    std::vector<ShortGap> gaps;
     for (qsizetype i = 0; i < count; ++i) {
         const std::optional<DecodedMessage> message = m_decoder.feed(bytes[i], at);
         for (const ShortGap &gap : m_decoder.takeShortGaps())
-            m_print(QStringLiteral("warning: message %1, byte %2: gap %3 ms is shorter than the "
-                                   "char delay %4 ms")
-                        .arg(gap.number)
-                        .arg(gap.byteIndex)
-                        .arg(milliseconds(gap.gap))
-                        .arg(m_options.charDelayMs));
+            gaps.push_back(gap);
         if (!message)
             continue;
         m_received[std::size_t(message->number)] = message->text;
@@ -99,6 +96,26 @@ void DeviceSession::receive(const char *bytes, qsizetype count, ArrivalTime at)
             for (const QString &row : displayRows(message->number, message->text))
                 m_print(row);
         }
+    }
+
+    // One warning per message and read, not one per byte: a sender that is too fast often
+    // delivers a whole pair in one read.
+    for (std::size_t first = 0; first < gaps.size();) {
+        std::size_t end = first;
+        std::size_t shortest = first;
+        while (end < gaps.size() && gaps[end].number == gaps[first].number) {
+            if (gaps[end].gap < gaps[shortest].gap)
+                shortest = end;
+            ++end;
+        }
+        m_print(QStringLiteral("warning: message %1: %2 gap(s) shorter than the char delay of "
+                               "%3 ms, the shortest %4 ms before byte %5")
+                    .arg(gaps[first].number)
+                    .arg(end - first)
+                    .arg(m_options.charDelayMs)
+                    .arg(milliseconds(gaps[shortest].gap))
+                    .arg(gaps[shortest].byteIndex));
+        first = end;
     }
 }
 

@@ -1,0 +1,177 @@
+#include "progress_window.h"
+#include "progress_window_view.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <cmath>
+#include <limits>
+
+using namespace norvane;
+
+namespace {
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace
+
+class ProgressWindowTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void windowProperties();
+    void controls_data();
+    void controls();
+    void labelShowsThreeDigits();
+    void createdHiddenOnFirstValue();
+    void barValue_data();
+    void barValue();
+    void showsAtItsFixedPlaceAndRefusesCloseWhileRunning();
+    void refreshRepaintsAtOnce();
+};
+
+void ProgressWindowTest::windowProperties()
+{
+    ShowCompleting window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("Please wait while sending data"));
+    QCOMPARE(window.size(), QSize(479, 77));
+    QCOMPARE(window.minimumSize(), window.maximumSize());
+    QCOMPARE(window.windowType(), Qt::Tool);
+    QVERIFY(!(window.windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(window.testAttribute(Qt::WA_TransparentForMouseEvents));
+    QVERIFY(!window.testAttribute(Qt::WA_QuitOnClose));
+    QCOMPARE(window.focusPolicy(), Qt::NoFocus);
+}
+
+void ProgressWindowTest::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("ProgressBar1") << "ProgressBar1" << QRect(47, 16, 385, 33);
+    QTest::newRow("Label1") << "Label1" << QRect(448, 64, 25, 17);
+}
+
+void ProgressWindowTest::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, rect);
+    ShowCompleting window;
+    QWidget *control = window.findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), rect);
+    QCOMPARE(control->focusPolicy(), Qt::NoFocus);
+
+    QCOMPARE(window.progressBar()->minimum(), 0);
+    QCOMPARE(window.progressBar()->maximum(), 1000);
+    QCOMPARE(window.label()->text(), QString());
+    QVERIFY(window.label()->alignment() & Qt::AlignLeft);
+}
+
+void ProgressWindowTest::labelShowsThreeDigits()
+{
+    ShowCompleting window;
+    const QLabel *label = window.label();
+    const QFontMetrics metrics(label->font());
+    QVERIFY(metrics.horizontalAdvance(QStringLiteral("999")) <= label->width());
+    QVERIFY(metrics.horizontalAdvance(QStringLiteral("888")) <= label->width());
+    // The label reaches below the client area; its digits must lie within it.
+    QVERIFY(label->y() + metrics.ascent() + metrics.descent() <= window.height());
+}
+
+void ProgressWindowTest::createdHiddenOnFirstValue()
+{
+    ProgressWindowView view;
+    QVERIFY(!view.window());
+    view.setValue(0);
+    QVERIFY(view.window());
+    QVERIFY(!view.window()->isVisible());
+    QCOMPARE(view.window()->progressBar()->value(), 0);
+}
+
+void ProgressWindowTest::barValue_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("first number") << 0.0f << 0;
+    QTest::newRow("last number") << 999.0f << 999;
+    QTest::newRow("full") << 1000.0f << 1000;
+    QTest::newRow("above the range") << 1500.0f << 1000;
+    QTest::newRow("below the range") << -3.0f << 0;
+    QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN() << 0;
+    QTest::newRow("infinite") << std::numeric_limits<float>::infinity() << 1000;
+}
+
+void ProgressWindowTest::barValue()
+{
+    QFETCH(float, value);
+    QFETCH(int, shown);
+    ProgressWindowView view;
+    view.setValue(500);
+    view.setValue(value);
+    QCOMPARE(view.window()->progressBar()->value(), shown);
+}
+
+void ProgressWindowTest::showsAtItsFixedPlaceAndRefusesCloseWhileRunning()
+{
+    ProgressWindowView view;
+    view.setValue(0);
+    view.window()->move(10, 10);
+    view.show();
+    QVERIFY(view.window()->isVisible());
+    QCOMPARE(view.window()->geometry(), QRect(184, 250, 479, 77));
+
+    QCloseEvent running;
+    QCoreApplication::sendEvent(view.window(), &running);
+    QVERIFY(!running.isAccepted());
+    QVERIFY(view.window()->isVisible());
+
+    view.hide();
+    QVERIFY(!view.window()->isVisible());
+    QCloseEvent idle;
+    QCoreApplication::sendEvent(view.window(), &idle);
+    QVERIFY(idle.isAccepted());
+
+    // A later run keeps what the last one showed until it sets new values.
+    view.setCaption(QStringLiteral("999"));
+    view.show();
+    QCOMPARE(view.window()->label()->text(), QStringLiteral("999"));
+    QCOMPARE(view.window()->geometry().topLeft(), QPoint(184, 250));
+}
+
+void ProgressWindowTest::refreshRepaintsAtOnce()
+{
+    ProgressWindowView view;
+    view.setValue(0);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.window()));
+    QCoreApplication::processEvents();
+
+    PaintCounter counter;
+    view.window()->label()->installEventFilter(&counter);
+    view.window()->progressBar()->installEventFilter(&counter);
+    view.setValue(7);
+    view.setCaption(QStringLiteral("7"));
+    // No event loop runs during a download: the repaint must happen inside refresh().
+    view.refresh();
+    QVERIFY(counter.paints >= 2);
+    view.hide();
+}
+
+QTEST_MAIN(ProgressWindowTest)
+#include "progress_window_test.moc"

@@ -275,6 +275,7 @@ void TestMessageFile::loadFailureShowsName_data()
     QTest::newRow("missing file") << "missing";
     QTest::newRow("directory") << "directory";
     QTest::newRow("unreadable file") << "unreadable";
+    QTest::newRow("read error") << "read error";
 }
 
 void TestMessageFile::loadFailureShowsName()
@@ -290,6 +291,11 @@ void TestMessageFile::loadFailureShowsName()
         name = path("locked.txt");
         writeBytes(name, numberedLines(1000));
         QVERIFY(QFile::setPermissions(name, QFileDevice::WriteOwner));
+    } else if (kind == "read error") {
+        // Opens fine, but reading its first bytes fails (unmapped address 0).
+        name = QStringLiteral("/proc/self/mem");
+        if (!QFile::exists(name))
+            QSKIP("no /proc/self/mem here");
     }
 
     Window w;

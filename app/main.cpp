@@ -1,6 +1,4 @@
 #include "main_window.h"
-#include "qt_serial_port.h"
-#include "steady_pause.h"
 
 #include <QApplication>
 
@@ -9,18 +7,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norvane"));
 
-    norvane::Form1Services services;
-    services.makeSerialPort = [](const norvane::PortDevices &devices) {
-        return std::make_unique<norvane::QtSerialPort>(devices);
-    };
-    // During a download the pauses keep answering the window system (paint, expose, liveness
-    // pings) without taking user input.
-    services.makePause = [] {
-        return std::make_unique<norvane::SteadyPause>(
-            [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-    };
-
-    norvane::Form1 window(std::move(services));
+    // The window builds its real components: the serial port on the devices named in
+    // setup.ini, a steady pause that keeps answering the window system during a download, and
+    // the Qt file dialog and message box.
+    norvane::Form1 window;
     window.show();
     return app.exec();
 }

@@ -6,6 +6,7 @@
 #include "message_list_widget.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -42,7 +43,8 @@ public:
 // The main window on fake port, pause, file dialog and message box, with no settings file.
 struct Form1Harness
 {
-    Form1Harness()
+    // With `realPause` the window keeps its own steady pause; `settings` becomes setup.ini.
+    explicit Form1Harness(bool realPause = false, const QByteArray &settings = {})
     {
         Form1Services services;
         services.makeSerialPort = [this](const PortDevices &) {
@@ -50,11 +52,13 @@ struct Form1Harness
             port = p.get();
             return p;
         };
-        services.makePause = [this] {
-            auto p = std::make_unique<WatchingPause>(log);
-            pause = p.get();
-            return p;
-        };
+        if (!realPause) {
+            services.makePause = [this] {
+                auto p = std::make_unique<WatchingPause>(log);
+                pause = p.get();
+                return p;
+            };
+        }
         auto d = std::make_unique<FakeFileDialog>();
         dialog = d.get();
         services.fileDialog = std::move(d);
@@ -62,6 +66,11 @@ struct Form1Harness
         messageBox = b.get();
         services.messageBox = std::move(b);
         services.settingsFile = dir.filePath(QStringLiteral("setup.ini"));
+        if (!settings.isEmpty()) {
+            QFile file(services.settingsFile);
+            if (file.open(QIODevice::WriteOnly))
+                file.write(settings);
+        }
         window = std::make_unique<Form1>(std::move(services));
     }
 

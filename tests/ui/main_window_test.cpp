@@ -83,6 +83,7 @@ private slots:
     void downloadSwitchesWindowsAndRestoresThem();
     void sendSelectionAfterShiftClickRange();
     void downloadErrorIsReported();
+    void downloadKeepsAnsweringTheWindowSystem();
     void closingEndsTheProgram();
 };
 
@@ -548,6 +549,23 @@ void MainWindowTest::downloadErrorIsReported()
     QTest::mouseClick(h.command(6), Qt::LeftButton);
     QCOMPARE(h.port->bytes, emptyPair(0, "\r"));
     QCOMPARE(h.messageBox->texts.size(), 1);
+}
+
+void MainWindowTest::downloadKeepsAnsweringTheWindowSystem()
+{
+    // The window's own pause, with no waiting, so the run is quick.
+    Form1Harness h(true, "[Delay]\r\n0\r\n0\r\n");
+    QCOMPARE(h.window->state().CharDelay, qint16(0));
+    h.showAndWait();
+    h.clickLine(0);
+
+    // Posted work is done during the run's pauses, while the main window is hidden, not only
+    // when the run is over.
+    bool ranDuringRun = false;
+    QTimer::singleShot(0, h.window.get(), [&] { ranDuringRun = !h.window->isVisible(); });
+    QTest::mouseClick(h.command(6), Qt::LeftButton);
+    QVERIFY(ranDuringRun);
+    QCOMPARE(h.port->bytes, emptyPair(0, "\r"));
 }
 
 void MainWindowTest::closingEndsTheProgram()

@@ -1,0 +1,25 @@
+#include "timed_serial_port.h"
+
+namespace norvane {
+
+TimedSerialPort::TimedSerialPort(SerialPort &port, std::chrono::nanoseconds expectedGap)
+    : m_port(port), m_expectedGap(expectedGap)
+{
+}
+
+bool TimedSerialPort::write(char c)
+{
+    const Clock::time_point start = Clock::now();
+    if (m_writes > 0) {
+        const std::chrono::nanoseconds gap = start - m_lastStart;
+        if (!m_minGap || gap < *m_minGap)
+            m_minGap = gap;
+        if (gap < m_expectedGap)
+            ++m_shortGaps;
+    }
+    m_lastStart = start;
+    ++m_writes;
+    return m_port.write(c);
+}
+
+} // namespace norvane

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "serial_port.h"
+
+#include <chrono>
+#include <optional>
+
+namespace norvane {
+
+// Passes everything to the real port and notes when each write call starts: the sender's view
+// of the pacing, available whatever is on the other end of the line.
+class TimedSerialPort : public SerialPort
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Gaps between write starts shorter than `expectedGap` are counted.
+    TimedSerialPort(SerialPort &port, std::chrono::nanoseconds expectedGap);
+
+    void setCommPort(qint16 portNumber) override { m_port.setCommPort(portNumber); }
+    QString deviceName() const override { return m_port.deviceName(); }
+    bool open() override { return m_port.open(); }
+    bool isOpen() const override { return m_port.isOpen(); }
+    bool write(char c) override;
+    bool drain() override { return m_port.drain(); }
+    void close() override { m_port.close(); }
+
+    qint64 writes() const { return m_writes; }
+    std::optional<std::chrono::nanoseconds> minGap() const { return m_minGap; }
+    qint64 shortGaps() const { return m_shortGaps; }
+
+private:
+    SerialPort &m_port;
+    std::chrono::nanoseconds m_expectedGap;
+    Clock::time_point m_lastStart;
+    qint64 m_writes = 0;
+    qint64 m_shortGaps = 0;
+    std::optional<std::chrono::nanoseconds> m_minGap;
+};
+
+} // namespace norvane

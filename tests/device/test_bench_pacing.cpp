@@ -1,0 +1,103 @@
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace norvane::test {
+
+// Runs the pacing benchmark with tiny settings and checks its report.
+class BenchPacingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void reportsTheRun_data();
+    void reportsTheRun();
+    void rejectsABadCommandLine_data();
+    void rejectsABadCommandLine();
+};
+
+void BenchPacingTest::reportsTheRun_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<QString>("model");
+
+    QTest::newRow("three messages, no pauses")
+        << QStringList{"--messages", "3", "--char-delay", "0", "--record-delay", "0"} << 3 << 111
+        << "0.000";
+    // 2 pairs of 39 bytes: 78 x 1 ms + 2 x 5 ms.
+    QTest::newRow("CR LF, short pauses")
+        << QStringList{"--messages",     "2", "--char-delay", "1",
+                       "--record-delay", "5", "--terminator", "crlf"}
+        << 2 << 78 << "0.088";
+    // A negative pause counts as none: 35 bytes x 0 + 1 x 3 ms.
+    QTest::newRow("no terminator, negative char delay")
+        << QStringList{"--messages",   "1",  "--terminator",   "none",
+                       "--char-delay", "-5", "--record-delay", "3"}
+        << 1 << 35 << "0.003";
+    QTest::newRow("nothing selected")
+        << QStringList{"--messages", "0", "--char-delay", "0", "--record-delay", "0"} << 0 << 0
+        << "0.000";
+}
+
+void BenchPacingTest::reportsTheRun()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, messages);
+    QFETCH(int, bytes);
+    QFETCH(QString, model);
+
+    QProcess bench;
+    bench.start(QStringLiteral(NORVANE_BENCH_PROGRAM), arguments);
+    QVERIFY(bench.waitForFinished(60000));
+    const QString output = QString::fromLocal8Bit(bench.readAllStandardOutput());
+    QVERIFY2(bench.exitCode() == 0, qPrintable(bench.readAllStandardError()));
+
+    const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
+    QVERIFY(!lines.isEmpty());
+    static const QRegularExpression format(QStringLiteral(
+        "^pacing: messages (\\d+), bytes (\\d+), measured (\\d+\\.\\d{3}) s, model "
+        "(\\d+\\.\\d{3}) s, ratio (\\d+\\.\\d{4}|n/a), min gap (\\d+\\.\\d{3}|n/a) ms, cpu "
+        "(\\d+\\.\\d{2}) %$"));
+    const auto match = format.match(lines.constLast());
+    QVERIFY2(match.hasMatch(), qPrintable(lines.constLast()));
+    QCOMPARE(match.captured(1).toInt(), messages);
+    QCOMPARE(match.captured(2).toInt(), bytes);
+    QCOMPARE(match.captured(4), model);
+    if (model.toDouble() > 0) {
+        // Every pause is at least as long as asked, so the run never beats the model.
+        QVERIFY2(match.captured(5).toDouble() >= 1.0, qPrintable(lines.constLast()));
+    } else {
+        QCOMPARE(match.captured(5), QStringLiteral("n/a"));
+    }
+    QCOMPARE(match.captured(6) == QLatin1String("n/a"), bytes < 2);
+    // The bytes the pseudo-terminal received are the bytes written.
+    QVERIFY2(!lines.filter(QRegularExpression(QStringLiteral("^reader: bytes %1, ").arg(bytes)))
+                  .isEmpty(),
+             qPrintable(output));
+}
+
+void BenchPacingTest::rejectsABadCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("too many messages") << QStringList{"--messages", "1001"};
+    QTest::newRow("unknown terminator") << QStringList{"--terminator", "lfcr"};
+    QTest::newRow("pause out of range") << QStringList{"--char-delay", "40000"};
+    QTest::newRow("stray argument") << QStringList{"fast"};
+}
+
+void BenchPacingTest::rejectsABadCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QProcess bench;
+    bench.start(QStringLiteral(NORVANE_BENCH_PROGRAM), arguments);
+    QVERIFY(bench.waitForFinished(60000));
+    QCOMPARE(bench.exitCode(), 2);
+    QVERIFY(!bench.readAllStandardOutput().contains("pacing:"));
+}
+
+} // namespace norvane::test
+
+QTEST_GUILESS_MAIN(norvane::test::BenchPacingTest)
+#include "test_bench_pacing.moc"

@@ -43,31 +43,6 @@ Fields readAll(const QByteArray &bytes)
     return readAll(buffer);
 }
 
-// A device that hands out its bytes and then reports a read error.
-class FailingDevice : public QIODevice
-{
-public:
-    explicit FailingDevice(QByteArray bytes) : m_bytes(std::move(bytes))
-    {
-        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        if (m_bytes.isEmpty())
-            return -1;
-        const qint64 n = qMin<qint64>(maxSize, m_bytes.size());
-        memcpy(data, m_bytes.constData(), size_t(n));
-        m_bytes.remove(0, n);
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray m_bytes;
-};
-
 } // namespace
 
 class TestFieldReader : public QObject
@@ -79,7 +54,6 @@ private slots:
     void fields();
     void separatorsAcrossChunks_data();
     void separatorsAcrossChunks();
-    void readErrorFails();
     void hugeLines();
 };
 
@@ -97,13 +71,11 @@ void TestFieldReader::fields_data()
     QTest::newRow("every line end")
         << QByteArray("a\rb\nc\r\nd") << L{"a", "b", "c", "d"} << QByteArray("||||");
     QTest::newRow("empty lines CR LF") << QByteArray("\r\n\r\n") << L{"", ""} << QByteArray("||");
-    QTest::newRow("empty lines LF") << QByteArray("\n\n") << L{"", ""} << QByteArray("||");
     QTest::newRow("empty lines CR") << QByteArray("\r\r") << L{"", ""} << QByteArray("||");
     QTest::newRow("LF CR is two line ends") << QByteArray("\n\r") << L{"", ""} << QByteArray("||");
     QTest::newRow("empty between commas")
         << QByteArray("a,,b") << L{"a", "", "b"} << QByteArray(",,|");
     QTest::newRow("comma at end of device") << QByteArray("a,") << L{"a"} << QByteArray(",");
-    QTest::newRow("comma at end of line") << QByteArray(",\r\n") << L{"", ""} << QByteArray(",|");
     QTest::newRow("empty line in the middle")
         << QByteArray("a\r\n\r\nb\r\n") << L{"a", "", "b"} << QByteArray("|||");
 
@@ -116,8 +88,6 @@ void TestFieldReader::fields_data()
         << QByteArray(" \"a,b\"") << L{" \"a", "b\""} << QByteArray(",|");
     QTest::newRow("NUL bytes") << QByteArray("a\0b,\0\r\n", 7)
                                << L{QByteArray("a\0b", 3), QByteArray(1, '\0')} << QByteArray(",|");
-    QTest::newRow("high bytes") << QByteArray("\xff\x80,\x81") << L{"\xff\x80", "\x81"}
-                                << QByteArray(",|");
 
     // Quoted fields
     QTest::newRow("comma inside quotes") << QByteArray("\"a,b\"") << L{"a,b"} << QByteArray("|");
@@ -129,15 +99,12 @@ void TestFieldReader::fields_data()
     QTest::newRow("only a quote") << QByteArray("\"\"\"\"") << L{"\""} << QByteArray("|");
     QTest::newRow("text after closing quote")
         << QByteArray("\"ab\"cd,e") << L{"abcd", "e"} << QByteArray(",|");
-    QTest::newRow("blank after closing quote")
-        << QByteArray("\"ab\" \r\nx") << L{"ab ", "x"} << QByteArray("||");
     QTest::newRow("quote after closing quote is ordinary")
         << QByteArray("\"a\"b\"c\",d") << L{"ab\"c\"", "d"} << QByteArray(",|");
     QTest::newRow("unclosed quote runs to the end")
         << QByteArray("\"open,\r\nrest") << L{"open,\r\nrest"} << QByteArray("|");
     QTest::newRow("unclosed after doubled quote")
         << QByteArray("\"a\"\"") << L{"a\""} << QByteArray("|");
-    QTest::newRow("lone quote") << QByteArray("\"") << L{""} << QByteArray("|");
 }
 
 void TestFieldReader::fields()
@@ -172,14 +139,6 @@ void TestFieldReader::separatorsAcrossChunks()
     QFETCH(QByteArray, input);
     QFETCH(QByteArrayList, expected);
     QCOMPARE(readAll(input).fields, expected);
-}
-
-void TestFieldReader::readErrorFails()
-{
-    // The field in progress when the device fails is not handed out.
-    FailingDevice device("a,b");
-    const Fields got = readAll(device);
-    QCOMPARE(got.fields, QByteArrayList{"a"});
 }
 
 void TestFieldReader::hugeLines()

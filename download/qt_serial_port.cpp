@@ -57,7 +57,10 @@ QtSerialPort::QtSerialPort(const PortDevices &devices)
 {
 }
 
-QtSerialPort::~QtSerialPort() = default;
+QtSerialPort::~QtSerialPort()
+{
+    close();
+}
 
 void QtSerialPort::setCommPort(qint16 portNumber)
 {

@@ -99,7 +99,6 @@ private slots:
     void pausesNeverNegative();
     void stepOrder();
     void progressComesBeforeEachNumbersBytes();
-    void entriesAsTheyStand();
     void failures_data();
     void failures();
 };
@@ -329,19 +328,6 @@ void TestDownloadRun::progressComesBeforeEachNumbersBytes()
     QCOMPARE(sentUnder.size(), 4);
     for (int j : {0, 1, 500, 999})
         QCOMPARE(sentUnder.value(QString::number(j)), pairOf(j, QByteArray(), "\r"));
-}
-
-void TestDownloadRun::entriesAsTheyStand()
-{
-    Rig rig;
-    rig.controls.cr = 0;
-    rig.messages[1] = "abc";                                  // short, as a load leaves it
-    rig.messages[2] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"; // longer than any entry
-    rig.controls.selected = {1, 2};
-    QVERIFY(rig.run(DownloadScope::SelectedMessages));
-    QCOMPARE(rig.port.bytes,
-             "N1Mabc" + QByteArray(29, ' ') + "N2MABCDEFGHIJKLMNOPQRSTUVWXYZ012345");
-    QCOMPARE(rig.messages[2], QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"));
 }
 
 void TestDownloadRun::failures_data()

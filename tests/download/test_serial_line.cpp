@@ -56,12 +56,15 @@ public:
     QString slavePath() const { return m_slavePath; }
     int master() const { return m_master; }
 
-    // Starts collecting; closes the master (and the slave held here) once `hangUpAfter` bytes
-    // have arrived, if it is 0 or more.
-    void startReading(qsizetype hangUpAfter = -1)
+    // Starts collecting after `delayMs`; closes the master (and the slave held here) once
+    // `hangUpAfter` bytes have arrived, if it is 0 or more.
+    void startReading(qsizetype hangUpAfter = -1, int delayMs = 0)
     {
         m_stop = false;
-        m_thread = std::thread([this, hangUpAfter] { readLoop(hangUpAfter); });
+        m_thread = std::thread([this, hangUpAfter, delayMs] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            readLoop(hangUpAfter);
+        });
     }
 
     void stopReading()
@@ -159,6 +162,7 @@ private slots:
     void lineSettings();
     void download_data();
     void download();
+    void fullTransmitBufferWaits();
     void lineVanishesMidRun();
     void portThatDoesNotOpen_data();
     void portThatDoesNotOpen();
@@ -255,6 +259,22 @@ void TestSerialLine::download()
     QThread::msleep(50);
     QCOMPARE(received.size(), expected.size());
     QCOMPARE(pty.received(), expected);
+}
+
+void TestSerialLine::fullTransmitBufferWaits()
+{
+    // With no pauses the writer can outrun the line; a full buffer is a wait, not a failure.
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    QtSerialPort port(allOn(pty.slavePath()));
+    QVERIFY(port.open());
+    pty.startReading(-1, 300);
+    const QByteArray text(100000, 'x');
+    for (qsizetype i = 0; i < text.size(); ++i)
+        QVERIFY2(port.write(text[i]), qPrintable(QStringLiteral("byte %1").arg(i)));
+    QVERIFY(port.drain());
+    port.close();
+    QCOMPARE(pty.waitFor(text.size(), 5000).size(), text.size());
 }
 
 void TestSerialLine::lineVanishesMidRun()

@@ -25,7 +25,6 @@ private slots:
     void numberRecord();
     void textRecord_data();
     void textRecord();
-    void workedExample();
 };
 
 void TestSerialOutput::sendString_data()
@@ -165,19 +164,6 @@ void TestSerialOutput::textRecord()
     QFETCH(QByteArray, terminator);
     QFETCH(QByteArray, expected);
     QCOMPARE(TextRecord(entry, terminator), expected);
-}
-
-void TestSerialOutput::workedExample()
-{
-    // Message 7 as "Modify" stores "HELLO", terminator CR: 37 bytes on the wire.
-    const QByteArray entry = "HELLO" + QByteArray(27, ' ');
-    const QByteArray terminator = RecordTerminator(1, 0);
-    const QByteArray pair = NumberRecord(7, terminator) + TextRecord(entry, terminator);
-    const QByteArray expected = QByteArray::fromHex("4E370D"
-                                                    "4D48454C4C4F" +
-                                                    QByteArray(27, ' ').toHex() + "0D");
-    QCOMPARE(pair.size(), 37);
-    QCOMPARE(pair, expected);
 }
 
 QTEST_GUILESS_MAIN(TestSerialOutput)

@@ -165,7 +165,6 @@ void TestSettings::portSettings_data()
 
     QTest::newRow("example") << QByteArray("[Ports],/dev/ttyUSB0,,/dev/pts/5\n")
                              << QStringList{"/dev/ttyUSB0", "", "/dev/pts/5", ""};
-    QTest::newRow("all four") << QByteArray("[Ports],a,b,c,d") << QStringList{"a", "b", "c", "d"};
     QTest::newRow("fifth ignored")
         << QByteArray("[Ports],a,b,c,d,e\n") << QStringList{"a", "b", "c", "d"};
     QTest::newRow("blanks trimmed") << QByteArray("[Ports], /dev/ttyUSB0 ,\t/dev/ttyACM0\t\r\n")
@@ -187,7 +186,6 @@ void TestSettings::portSettings_data()
         << QByteArray("[Ports],\"/dev/serial/by-id/usb-A,B\",x")
         << QStringList{"/dev/serial/by-id/usb-A,B", "x", "", ""};
     QTest::newRow("no marker") << QByteArray("[Delay],10,200\n") << QStringList{"", "", "", ""};
-    QTest::newRow("empty file") << QByteArray() << QStringList{"", "", "", ""};
 }
 
 void TestSettings::portSettings()

@@ -12,8 +12,6 @@ class BenchPacingTest : public QObject
 private slots:
     void reportsTheRun_data();
     void reportsTheRun();
-    void rejectsABadCommandLine_data();
-    void rejectsABadCommandLine();
 };
 
 void BenchPacingTest::reportsTheRun_data()
@@ -76,25 +74,6 @@ void BenchPacingTest::reportsTheRun()
     QVERIFY2(!lines.filter(QRegularExpression(QStringLiteral("^reader: bytes %1, ").arg(bytes)))
                   .isEmpty(),
              qPrintable(output));
-}
-
-void BenchPacingTest::rejectsABadCommandLine_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("too many messages") << QStringList{"--messages", "1001"};
-    QTest::newRow("unknown terminator") << QStringList{"--terminator", "lfcr"};
-    QTest::newRow("pause out of range") << QStringList{"--char-delay", "40000"};
-    QTest::newRow("stray argument") << QStringList{"fast"};
-}
-
-void BenchPacingTest::rejectsABadCommandLine()
-{
-    QFETCH(QStringList, arguments);
-    QProcess bench;
-    bench.start(QStringLiteral(NORVANE_BENCH_PROGRAM), arguments);
-    QVERIFY(bench.waitForFinished(60000));
-    QCOMPARE(bench.exitCode(), 2);
-    QVERIFY(!bench.readAllStandardOutput().contains("pacing:"));
 }
 
 } // namespace norvane::test

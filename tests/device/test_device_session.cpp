@@ -1,4 +1,3 @@
-#include "device_options.h"
 #include "device_session.h"
 #include "display_rows.h"
 #include "message_file.h"
@@ -17,8 +16,6 @@ class DeviceSessionTest : public QObject
 private slots:
     void showsTheTwoDisplayLines_data();
     void showsTheTwoDisplayLines();
-    void readsTheCommandLine_data();
-    void readsTheCommandLine();
     void decodesTheSameWhateverTheReadSizes_data();
     void decodesTheSameWhateverTheReadSizes();
     void warnsOncePerMessageAndRead();
@@ -55,59 +52,6 @@ void DeviceSessionTest::showsTheTwoDisplayLines()
     QFETCH(QByteArray, text);
     QFETCH(QStringList, rows);
     QCOMPARE(displayRows(number, text), rows);
-}
-
-void DeviceSessionTest::readsTheCommandLine_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("charDelay");
-    QTest::addColumn<double>("idle"); // 0: none
-    QTest::addColumn<QString>("save");
-    QTest::addColumn<bool>("quiet");
-
-    QTest::newRow("nothing") << QStringList{} << true << 0 << 0.0 << QString() << false;
-    QTest::newRow("all") << QStringList{"--char-delay", "10",      "--idle", "2.5",
-                                        "--save",       "out.txt", "--quiet"}
-                         << true << 10 << 2.5 << "out.txt" << true;
-    QTest::newRow("= form") << QStringList{"--char-delay=0", "--idle=1"} << true << 0 << 1.0
-                            << QString() << false;
-    QTest::newRow("negative delay")
-        << QStringList{"--char-delay", "-1"} << false << 0 << 0.0 << QString() << false;
-    QTest::newRow("delay not a number")
-        << QStringList{"--char-delay", "ten"} << false << 0 << 0.0 << QString() << false;
-    QTest::newRow("zero idle") << QStringList{"--idle", "0"} << false << 0 << 0.0 << QString()
-                               << false;
-    QTest::newRow("idle not a number")
-        << QStringList{"--idle", "nan"} << false << 0 << 0.0 << QString() << false;
-    QTest::newRow("unknown option")
-        << QStringList{"--baud", "9600"} << false << 0 << 0.0 << QString() << false;
-    QTest::newRow("stray argument")
-        << QStringList{"/dev/ttyS0"} << false << 0 << 0.0 << QString() << false;
-    QTest::newRow("missing value")
-        << QStringList{"--save"} << false << 0 << 0.0 << QString() << false;
-}
-
-void DeviceSessionTest::readsTheCommandLine()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, valid);
-    QFETCH(int, charDelay);
-    QFETCH(double, idle);
-    QFETCH(QString, save);
-    QFETCH(bool, quiet);
-
-    const DeviceCommandLine parsed =
-        parseDeviceCommandLine(QStringList{"norvane-device"} + arguments);
-    QCOMPARE(parsed.outcome == DeviceCommandLine::Outcome::Run, valid);
-    if (!valid) {
-        QVERIFY(!parsed.message.isEmpty());
-        return;
-    }
-    QCOMPARE(parsed.options.charDelayMs, charDelay);
-    QCOMPARE(parsed.options.idleSeconds.value_or(0.0), idle);
-    QCOMPARE(parsed.options.saveFile, save);
-    QCOMPARE(parsed.options.quiet, quiet);
 }
 
 void DeviceSessionTest::decodesTheSameWhateverTheReadSizes_data()

@@ -31,7 +31,8 @@ DeviceCommandLine parseDeviceCommandLine(const QStringList &arguments)
                                   QStringLiteral("Show this help."));
     const QCommandLineOption charDelay(
         QStringLiteral("char-delay"),
-        QStringLiteral("Warn about gaps shorter than MS milliseconds inside a message."),
+        QStringLiteral("Warn about gaps inside a message shorter than MS milliseconds "
+                       "(by more than 0.1 ms, the reader's own wake-up jitter)."),
         QStringLiteral("MS"));
     const QCommandLineOption save(QStringLiteral("save"),
                                   QStringLiteral("On exit, write the received messages to FILE "

@@ -9,6 +9,7 @@ namespace norvane {
 struct DeviceOptions
 {
     int charDelayMs = 0;               // gaps inside a pair shorter than this are flagged
+                                       // (beyond 0.1 ms of wake-up jitter)
     QString saveFile;                  // where to write the received table; empty: nowhere
     std::optional<double> idleSeconds; // exit after this long without data
     bool quiet = false;                // no display lines, only warnings and the summary

@@ -17,6 +17,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Arrival times are taken when this process wakes up for a read, which jitters by some tens of
+// microseconds; a gap short by less than this is our own lateness, not the sender's.
+constexpr std::chrono::microseconds ArrivalJitter(100);
+
+std::chrono::nanoseconds flaggedBelow(int charDelayMs)
+{
+    return std::chrono::milliseconds(charDelayMs) - ArrivalJitter;
+}
+
 QString milliseconds(std::chrono::nanoseconds duration)
 {
     return QString::number(double(duration.count()) / 1e6, 'f', 3);
@@ -25,8 +34,7 @@ QString milliseconds(std::chrono::nanoseconds duration)
 } // namespace
 
 DeviceSession::DeviceSession(const DeviceOptions &options, LineSink print)
-    : m_options(options), m_print(std::move(print)),
-      m_decoder(std::chrono::milliseconds(options.charDelayMs))
+    : m_options(options), m_print(std::move(print)), m_decoder(flaggedBelow(options.charDelayMs))
 {
 }
 

@@ -81,7 +81,6 @@ bool RunDownload(DownloadScope scope, const DownloadData &data, DownloadControls
     port.setCommPort(portNumber);
     bool sent = port.open();
     if (sent) {
-        pause.restart();
         sent = sendMessages(scope, data, terminator, controls, progress, port, pause);
         // Everything written must have left the line before the port lets go of it.
         if (sent)

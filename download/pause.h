@@ -10,10 +10,11 @@ class Pause
 {
 public:
     virtual ~Pause() = default;
-    // Starts a new sequence of writes: the next pause counts from now.
-    virtual void restart() = 0;
-    // Pauses `ms` milliseconds (0 or more), counted from the end of the previous pause, so that
-    // the write that follows starts at least `ms` after the write before it.
+    // Notes that a write starts now: the next pause counts from this moment.
+    virtual void markWrite() = 0;
+    // Pauses `ms` milliseconds (0 or more) counted from the last marked write, or, right after
+    // another pause, from that pause's end: the write that follows starts at least `ms` after
+    // the write before it, and pauses in a row add up exactly.
     virtual void pause(qint32 ms) = 0;
 };
 

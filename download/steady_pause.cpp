@@ -49,7 +49,7 @@ SteadyPause::SteadyPause(std::function<void()> whileWaiting)
 #endif
 }
 
-void SteadyPause::restart()
+void SteadyPause::markWrite()
 {
     m_mark = Clock::now();
 }
@@ -59,15 +59,16 @@ void SteadyPause::pause(qint32 ms)
     if (m_whileWaiting)
         m_whileWaiting();
 
+    // The pause counts from the start of the write before it, so the time spent writing is part
+    // of it; a pause that follows another counts from that one's target, so a message's pause
+    // after its last character's pause adds exactly its own length.
+    const Clock::time_point target = m_mark + std::chrono::milliseconds(std::max(ms, 0));
+    m_mark = target;
     if (ms <= 0) {
         std::this_thread::yield();
-        m_mark = Clock::now();
         return;
     }
 
-    // Each pause is counted from the end of the previous one, so the time spent writing in
-    // between is part of it, and the next write never starts less than `ms` after the last.
-    const Clock::time_point target = m_mark + std::chrono::milliseconds(ms);
     Clock::time_point now = Clock::now();
 
     // The first sleep aims early by the usual wake-up latency, so that the wake-up lands near the
@@ -78,21 +79,20 @@ void SteadyPause::pause(qint32 ms)
     if (now < early) {
         sleepUntil(early);
         now = Clock::now();
-        // Track a low quantile (about one in five) of the lateness: mostly the first sleep
-        // reaches the target on its own, and a wake-up before the target only costs a short
-        // second sleep.
+        // Track a middle quantile (about three in five) of the lateness. A wake-up before the
+        // target costs a second, short sleep, which is cheap: it starts on a running processor
+        // and lands within a few microseconds, whereas waking a halted one is what is slow.
         const std::chrono::nanoseconds lateness = now - early;
         if (lateness < m_wakeLead)
-            m_wakeLead -= LeadStep * 4 / 5;
+            m_wakeLead -= LeadStep * 2 / 5;
         else
-            m_wakeLead += LeadStep / 5;
+            m_wakeLead += LeadStep * 3 / 5;
         m_wakeLead = std::clamp<std::chrono::nanoseconds>(m_wakeLead, 0ns, MaxWakeLead);
     }
     while (now < target) {
         sleepUntil(target);
         now = Clock::now();
     }
-    m_mark = now;
 }
 
 } // namespace norvane

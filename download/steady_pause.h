@@ -7,9 +7,9 @@
 
 namespace norvane {
 
-// Pauses on the steady clock. Each pause ends no earlier than `ms` after the previous pause
-// ended, and wake-up latency is learned and compensated so that it does not add up over a long
-// download; the process sleeps (never spins) in between.
+// Pauses on the steady clock. A pause never ends before its target (the marked write start plus
+// `ms`), and the wake-up latency is learned and compensated so that it does not add up over a
+// long download; the process sleeps (never spins) in between.
 //
 // `whileWaiting`, when given, runs once at the start of every pause, before the sleep; the main
 // window uses it to keep answering the window system during a download.
@@ -18,7 +18,7 @@ class SteadyPause : public Pause
 public:
     explicit SteadyPause(std::function<void()> whileWaiting = {});
 
-    void restart() override;
+    void markWrite() override;
     void pause(qint32 ms) override;
 
 private:

@@ -88,7 +88,9 @@ void TestSerialOutput::eachWriteIsFollowedByItsPause()
     FakePause pause(log);
     port.opened = true;
     QVERIFY(SendString(port, pause, 7, "N7\r"));
-    const QStringList expected{"write", "pause 7", "write", "pause 7", "write", "pause 7"};
+    // Each pause counts from the start of the write before it.
+    const QStringList expected{"mark",    "write", "pause 7", "mark",   "write",
+                               "pause 7", "mark",  "write",   "pause 7"};
     QCOMPARE(log.events, expected);
 }
 

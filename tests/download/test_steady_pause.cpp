@@ -16,8 +16,8 @@ class TestSteadyPause : public QObject
 
 private slots:
     void gapNeverShorterThanThePause();
-    void countsFromTheEndOfThePreviousPause();
-    void restartStartsANewCount();
+    void countsFromTheMarkedWrite();
+    void pausesInARowAddUp();
     void zeroAndNegativePausesReturnAtOnce();
     void whileWaitingRunsOncePerPause();
 };
@@ -25,27 +25,27 @@ private slots:
 void TestSteadyPause::gapNeverShorterThanThePause()
 {
     SteadyPause pause;
-    pause.restart();
     const Clock::time_point start = Clock::now();
-    Clock::time_point last = start;
+    Clock::time_point last = start - milliseconds(2);
     for (int i = 0; i < 50; ++i) {
+        const Clock::time_point write = Clock::now();
+        QVERIFY2(write - last >= milliseconds(2), qPrintable(QStringLiteral("gap %1").arg(i)));
+        last = write;
+        pause.markWrite();
         pause.pause(2);
-        const Clock::time_point now = Clock::now();
-        QVERIFY2(now - last >= milliseconds(2), qPrintable(QStringLiteral("gap %1").arg(i)));
-        last = now;
     }
-    const auto total = last - start;
+    const auto total = Clock::now() - start;
     QVERIFY(total >= milliseconds(100));
     QVERIFY(total < milliseconds(2000));
 }
 
-void TestSteadyPause::countsFromTheEndOfThePreviousPause()
+void TestSteadyPause::countsFromTheMarkedWrite()
 {
-    // Time spent between two pauses (writing, repainting) is part of the next pause, so that
-    // the character rate stays the one asked for.
+    // Time spent after the write (the write itself, repainting) is part of the pause, so the
+    // character rate stays the one asked for; a mark long ago does not shorten a later pause.
     SteadyPause pause;
-    pause.restart();
-    pause.pause(5);
+    std::this_thread::sleep_for(milliseconds(30));
+    pause.markWrite();
     const Clock::time_point mark = Clock::now();
     std::this_thread::sleep_for(milliseconds(30));
     pause.pause(60);
@@ -54,23 +54,24 @@ void TestSteadyPause::countsFromTheEndOfThePreviousPause()
     QVERIFY2(took < milliseconds(85), "the pause was added to the work instead of covering it");
 }
 
-void TestSteadyPause::restartStartsANewCount()
+void TestSteadyPause::pausesInARowAddUp()
 {
-    // A pause long overdue when the next sequence starts must not shorten its first pause.
     SteadyPause pause;
-    std::this_thread::sleep_for(milliseconds(30));
-    pause.restart();
+    pause.markWrite();
     const Clock::time_point mark = Clock::now();
-    pause.pause(20);
-    QVERIFY(Clock::now() - mark >= milliseconds(20));
+    pause.pause(10);
+    pause.pause(40);
+    const auto took = Clock::now() - mark;
+    QVERIFY(took >= milliseconds(50));
+    QVERIFY(took < milliseconds(75));
 }
 
 void TestSteadyPause::zeroAndNegativePausesReturnAtOnce()
 {
     SteadyPause pause;
-    pause.restart();
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < 1000; ++i) {
+        pause.markWrite();
         pause.pause(0);
         pause.pause(-32768);
     }
@@ -81,7 +82,7 @@ void TestSteadyPause::whileWaitingRunsOncePerPause()
 {
     int calls = 0;
     SteadyPause pause([&calls] { ++calls; });
-    pause.restart();
+    pause.markWrite();
     pause.pause(1);
     pause.pause(0);
     pause.pause(-1);

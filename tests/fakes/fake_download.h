@@ -152,7 +152,7 @@ class FakePause : public Pause
 {
 public:
     explicit FakePause(EventLog &log) : m_log(log) {}
-    void restart() override { m_log.add(QStringLiteral("restart")); }
+    void markWrite() override { m_log.add(QStringLiteral("mark")); }
     void pause(qint32 ms) override
     {
         pauses.append(ms);

@@ -27,9 +27,8 @@ inline void typeText(QWidget *widget, const QString &text)
 }
 
 // A pause that can look at the screen at its first pause, while the download is under way.
-class WatchingPause : public FakePause
+struct WatchingPause : FakePause
 {
-public:
     using FakePause::FakePause;
     void pause(qint32 ms) override
     {
@@ -40,10 +39,10 @@ public:
     std::function<void()> onFirstPause;
 };
 
-// The main window on fake port, pause, file dialog and message box, with no settings file.
+// The main window, shown, on fake port, pause, file dialog and message box, with no settings
+// file. With `realPause` the window keeps its own steady pause; `settings` becomes setup.ini.
 struct Form1Harness
 {
-    // With `realPause` the window keeps its own steady pause; `settings` becomes setup.ini.
     explicit Form1Harness(bool realPause = false, const QByteArray &settings = {})
     {
         Form1Services services;
@@ -59,19 +58,16 @@ struct Form1Harness
                 return p;
             };
         }
-        auto d = std::make_unique<FakeFileDialog>();
-        dialog = d.get();
-        services.fileDialog = std::move(d);
-        auto b = std::make_unique<FakeMessageBox>();
-        messageBox = b.get();
-        services.messageBox = std::move(b);
+        services.fileDialog.reset(dialog = new FakeFileDialog);
+        services.messageBox.reset(messageBox = new FakeMessageBox);
         services.settingsFile = dir.filePath(QStringLiteral("setup.ini"));
-        if (!settings.isEmpty()) {
-            QFile file(services.settingsFile);
-            if (file.open(QIODevice::WriteOnly))
-                file.write(settings);
-        }
+        QFile file(services.settingsFile);
+        if (!settings.isEmpty() && file.open(QIODevice::WriteOnly))
+            file.write(settings);
+        file.close();
         window = std::make_unique<Form1>(std::move(services));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 
     template <typename T = QWidget> T *child(const QString &name) const
@@ -79,7 +75,9 @@ struct Form1Harness
         return window->findChild<T *>(name);
     }
     MessageListWidget *list() const { return child<MessageListWidget>(QStringLiteral("List1")); }
+    QString line(int i) const { return list()->item(i)->text(); }
     QLineEdit *text(int n) const { return child<QLineEdit>(QStringLiteral("Text%1").arg(n)); }
+    QStringList fields() const { return {text(1)->text(), text(2)->text(), text(3)->text()}; }
     QPushButton *command(int n) const
     {
         return child<QPushButton>(QStringLiteral("Command%1").arg(n));
@@ -89,6 +87,7 @@ struct Form1Harness
         return child<QRadioButton>(QStringLiteral("Option1_%1").arg(i));
     }
     QCheckBox *check(int n) const { return child<QCheckBox>(QStringLiteral("Check%1").arg(n)); }
+    void click(QWidget *w) const { QTest::mouseClick(w, Qt::LeftButton); }
 
     // Clicks list line i on the viewport, as the user does.
     void clickLine(int i, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const
@@ -98,11 +97,22 @@ struct Form1Harness
         QTest::mouseClick(l->viewport(), Qt::LeftButton, modifiers,
                           l->visualItemRect(l->item(i)).center());
     }
-
-    void showAndWait() const
+    // Clicks line i, types both halves into the fields and clicks "Modify".
+    void modify(int i, const QString &first, const QString &second = {}) const
     {
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        clickLine(i);
+        typeText(text(2), first);
+        typeText(text(3), second);
+        click(command(5));
+    }
+    QList<int> selectedRows() const
+    {
+        QList<int> rows;
+        for (int i = 0; i < list()->count(); ++i) {
+            if (list()->item(i)->isSelected())
+                rows.append(i);
+        }
+        return rows;
     }
 
     QTemporaryDir dir;

@@ -32,7 +32,9 @@ DeviceCommandLine parseDeviceCommandLine(const QStringList &arguments)
     const QCommandLineOption charDelay(
         QStringLiteral("char-delay"),
         QStringLiteral("Warn about gaps inside a message shorter than MS milliseconds "
-                       "(by more than 0.1 ms, the reader's own wake-up jitter)."),
+                       "(by more than 0.1 ms, the reader's own wake-up jitter). Gaps are "
+                       "measured on arrival and include the line's delivery latency, which "
+                       "can make the gap after a late first byte look short."),
         QStringLiteral("MS"));
     const QCommandLineOption save(QStringLiteral("save"),
                                   QStringLiteral("On exit, write the received messages to FILE "

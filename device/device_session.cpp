@@ -116,8 +116,13 @@ void DeviceSession::receive(const char *bytes, qsizetype count, ArrivalTime at)
                 shortest = end;
             ++end;
         }
-        m_print(QStringLiteral("warning: message %1: %2 gap(s) shorter than the char delay of "
-                               "%3 ms, the shortest %4 ms before byte %5")
+        // The times are taken here on arrival: the line's delivery (for a pseudo-terminal a
+        // kernel worker) and this reader's wake-up, both slowest after an idle spell, can hold
+        // a pair's first byte back so that the gap after it looks short although the sender
+        // kept its pace. The warning says so.
+        m_print(QStringLiteral("warning: message %1: %2 gap(s) between arrivals shorter than the "
+                               "char delay of %3 ms, the shortest %4 ms before byte %5 (arrival "
+                               "times include the line's delivery latency)")
                     .arg(gaps[first].number)
                     .arg(end - first)
                     .arg(m_options.charDelayMs)

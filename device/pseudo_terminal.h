@@ -21,6 +21,9 @@ public:
 
     // Creates the pair. Returns false, with errorString() set, on failure.
     bool open();
+    // Closes both sides, as pulling out a USB adapter would: whoever still has the slave open
+    // gets a hang-up on the next write. open() makes a new pair.
+    void close() { closeAll(); }
 
     // The master descriptor, non-blocking and closed on exec; -1 before open().
     int masterFd() const { return m_master; }

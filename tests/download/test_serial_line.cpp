@@ -1,9 +1,9 @@
 // The real serial port, driven through a download into a pseudo-terminal that the test reads.
 
 #include "download_run.h"
-#include "event_log.h"
 #include "fake_dialogs.h"
 #include "fake_download.h"
+#include "pseudo_terminal.h"
 #include "qt_serial_port.h"
 #include "steady_pause.h"
 
@@ -11,11 +11,8 @@
 #include <QTest>
 
 #include <atomic>
-#include <cerrno>
-#include <fcntl.h>
 #include <mutex>
 #include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -27,102 +24,62 @@ namespace {
 
 using Numbers = QList<int>;
 
-// A pseudo-terminal whose slave stands in for the device's serial port. A reader thread
-// collects whatever arrives on the master; it can also pull the line away after some bytes,
-// the way an unplugged USB adapter does.
-class PseudoTerminal
+// The device's end of the line: a thread collects what arrives on the master side and can pull
+// the line away after some bytes, the way an unplugged USB adapter does.
+struct Line
 {
-public:
-    PseudoTerminal()
+    Line()
     {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0)
-            return;
-        m_slavePath = QString::fromLocal8Bit(ptsname(m_master));
-        // Held open so that the master never sees the line hang up between two openings.
-        m_slave = ::open(ptsname(m_master), O_RDWR | O_NOCTTY);
+        QVERIFY2(pty.open(), qPrintable(pty.errorString()));
+        path = pty.slavePath();
+    }
+    ~Line()
+    {
+        stop = true;
+        if (reader.joinable())
+            reader.join();
     }
 
-    ~PseudoTerminal()
-    {
-        stopReading();
-        if (m_slave >= 0)
-            ::close(m_slave);
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-
-    bool isValid() const { return m_master >= 0 && m_slave >= 0; }
-    QString slavePath() const { return m_slavePath; }
-    int master() const { return m_master; }
-
-    // Starts collecting after `delayMs`; closes the master (and the slave held here) once
-    // `hangUpAfter` bytes have arrived, if it is 0 or more.
     void startReading(qsizetype hangUpAfter = -1, int delayMs = 0)
     {
-        m_stop = false;
-        m_thread = std::thread([this, hangUpAfter, delayMs] {
+        reader = std::thread([this, hangUpAfter, delayMs] {
             std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-            readLoop(hangUpAfter);
+            char buffer[4096];
+            while (!stop) {
+                pollfd p{pty.masterFd(), POLLIN, 0};
+                const ssize_t got = ::poll(&p, 1, 20) > 0 ? ::read(p.fd, buffer, sizeof buffer) : 0;
+                std::lock_guard<std::mutex> lock(mutex);
+                if (got > 0)
+                    bytes.append(buffer, got);
+                if (hangUpAfter >= 0 && bytes.size() >= hangUpAfter)
+                    return pty.close();
+            }
         });
     }
 
-    void stopReading()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-    // Waits until `count` bytes have arrived or `timeoutMs` has passed; returns what arrived.
+    // What arrived once `count` bytes are there or `timeoutMs` has passed.
     QByteArray waitFor(qsizetype count, int timeoutMs)
     {
         QDeadlineTimer deadline(timeoutMs);
-        while (received().size() < count && !deadline.hasExpired())
-            QThread::msleep(5);
-        return received();
-    }
-
-    QByteArray received() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_received;
-    }
-
-private:
-    void readLoop(qsizetype hangUpAfter)
-    {
-        char buffer[4096];
-        while (!m_stop) {
-            pollfd p{m_master, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
-                continue;
-            const ssize_t got = ::read(m_master, buffer, sizeof buffer);
-            if (got <= 0)
-                continue;
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_received.append(buffer, got);
-            if (hangUpAfter >= 0 && m_received.size() >= hangUpAfter) {
-                ::close(m_slave);
-                ::close(m_master);
-                m_slave = m_master = -1;
-                return;
-            }
+        for (;; QThread::msleep(5)) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (bytes.size() >= count || deadline.hasExpired())
+                return bytes;
         }
     }
+    PortDevices devices() const { return PortDevices{path, path, path, path}; }
 
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_slavePath;
-    std::thread m_thread;
-    std::atomic<bool> m_stop{false};
-    mutable std::mutex m_mutex;
-    QByteArray m_received;
+    PseudoTerminal pty;
+    QString path;
+    std::thread reader;
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    QByteArray bytes;
 };
 
 struct Rig
 {
-    explicit Rig(const PortDevices &devices) : port(devices) {}
+    explicit Rig(const QString &device) : port(PortDevices{device, device, device, device}) {}
 
     EventLog log;
     MessageTable messages;
@@ -132,25 +89,12 @@ struct Rig
     SteadyPause pause;
     FakeMessageBox messageBox;
 
-    bool run(DownloadScope scope, qint16 charDelay, qint16 recordDelay)
+    bool run(DownloadScope scope, qint16 charDelay = 0, qint16 recordDelay = 0)
     {
-        const DownloadData data{messages, charDelay, recordDelay};
-        return RunDownload(scope, data, controls, progress, port, pause, messageBox);
+        return RunDownload(scope, DownloadData{messages, charDelay, recordDelay}, controls,
+                           progress, port, pause, messageBox);
     }
 };
-
-PortDevices allOn(const QString &device)
-{
-    return {device, device, device, device};
-}
-
-termios settingsOf(int fd)
-{
-    termios t{};
-    if (tcgetattr(fd, &t) != 0)
-        qFatal("tcgetattr failed");
-    return t;
-}
 
 } // namespace
 
@@ -163,48 +107,44 @@ private slots:
     void download_data();
     void download();
     void fullTransmitBufferWaits();
-    void lineVanishesMidRun();
-    void portThatDoesNotOpen_data();
-    void portThatDoesNotOpen();
+    void failures_data();
+    void failures();
 };
 
 void TestSerialLine::lineSettings()
 {
-    PseudoTerminal pty;
-    QVERIFY(pty.isValid());
-
+    Line line;
     // Start from settings that differ in every respect the device depends on.
-    termios other = settingsOf(pty.master());
+    termios other{};
+    QCOMPARE(tcgetattr(line.pty.masterFd(), &other), 0);
     cfsetispeed(&other, B38400);
     cfsetospeed(&other, B38400);
     other.c_cflag = (other.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB | CRTSCTS;
     other.c_iflag |= IXON | IXOFF;
-    QCOMPARE(tcsetattr(pty.master(), TCSANOW, &other), 0);
+    other.c_oflag |= OPOST;
+    QCOMPARE(tcsetattr(line.pty.masterFd(), TCSANOW, &other), 0);
 
-    QtSerialPort port(allOn(pty.slavePath()));
+    QtSerialPort port(line.devices());
     port.setCommPort(1);
     QVERIFY(port.open());
-    QVERIFY(port.isOpen());
 
-    // On Linux a master reports the terminal settings of its slave.
-    const termios t = settingsOf(pty.master());
+    // On Linux a master reports the terminal settings of its slave: 9600 8N1, no flow control,
+    // and bytes go out as they are (no CR/LF translation).
+    termios t{};
+    QCOMPARE(tcgetattr(line.pty.masterFd(), &t), 0);
     QCOMPARE(cfgetispeed(&t), speed_t(B9600));
     QCOMPARE(cfgetospeed(&t), speed_t(B9600));
-    QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
-    QVERIFY(!(t.c_cflag & PARENB));
-    QVERIFY(!(t.c_cflag & CSTOPB));
-    QVERIFY(!(t.c_cflag & CRTSCTS));
-    QVERIFY(!(t.c_iflag & (IXON | IXOFF)));
-    // Bytes go out as they are: no CR/LF translation on the way.
-    QVERIFY(!(t.c_oflag & OPOST));
+    QCOMPARE(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
+    QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(0));
+    QCOMPARE(t.c_oflag & OPOST, tcflag_t(0));
 
     // Closing without a drain: the bytes still arrive.
-    pty.startReading();
+    line.startReading();
     for (char c : QByteArray("N0\r"))
         QVERIFY(port.write(c));
     port.close();
     QVERIFY(!port.isOpen());
-    QCOMPARE(pty.waitFor(3, 2000), QByteArray("N0\r"));
+    QCOMPARE(line.waitFor(3, 2000), QByteArray("N0\r"));
 }
 
 void TestSerialLine::download_data()
@@ -230,108 +170,89 @@ void TestSerialLine::download()
     QFETCH(int, charDelay);
     QFETCH(int, recordDelay);
 
-    PseudoTerminal pty;
-    QVERIFY(pty.isValid());
-    Rig rig(allOn(pty.slavePath()));
+    Line line;
+    Rig rig(line.path);
     rig.controls.cr = cr;
     rig.controls.lf = lf;
     rig.controls.chosenOption = 1;
-    for (int j : selected)
-        rig.controls.selected.insert(j);
-    for (int j = 0; j < MessageCount; ++j)
-        rig.messages[j] = QByteArray::number(j * 7919) + (j % 3 ? " \xe9,\"" : "");
-    rig.messages[7] = "HELLO" + QByteArray(27, ' ');
-
-    QByteArray expected;
+    rig.controls.selected = QSet<int>(selected.begin(), selected.end());
     const QByteArray terminator = RecordTerminator(cr, lf);
-    for (int j = 0; j < MessageCount; ++j)
+    QByteArray expected;
+    for (int j = 0; j < MessageCount; ++j) {
+        rig.messages[j] = j == 7 ? "HELLO" + QByteArray(27, ' ')
+                                 : QByteArray::number(j * 7919) + (j % 3 ? " \xe9,\"" : "");
         if (all || selected.contains(j))
             expected += NumberRecord(j, terminator) + TextRecord(rig.messages[j], terminator);
+    }
 
-    pty.startReading();
+    line.startReading();
     QVERIFY(rig.run(all ? DownloadScope::AllMessages : DownloadScope::SelectedMessages,
                     qint16(charDelay), qint16(recordDelay)));
     QVERIFY(rig.messageBox.texts.isEmpty());
     QVERIFY(!rig.port.isOpen());
 
     // Everything written has left before the port closed: it is all there, nothing more.
-    const QByteArray received = pty.waitFor(expected.size(), 5000);
-    QThread::msleep(50);
-    QCOMPARE(received.size(), expected.size());
-    QCOMPARE(pty.received(), expected);
+    line.waitFor(expected.size(), 5000);
+    QCOMPARE(line.waitFor(expected.size() + 1, 100), expected);
 }
 
 void TestSerialLine::fullTransmitBufferWaits()
 {
     // With no pauses the writer can outrun the line; a full buffer is a wait, not a failure.
-    PseudoTerminal pty;
-    QVERIFY(pty.isValid());
-    QtSerialPort port(allOn(pty.slavePath()));
+    Line line;
+    QtSerialPort port(line.devices());
     QVERIFY(port.open());
-    pty.startReading(-1, 300);
-    const QByteArray text(100000, 'x');
-    for (qsizetype i = 0; i < text.size(); ++i)
-        QVERIFY2(port.write(text[i]), qPrintable(QStringLiteral("byte %1").arg(i)));
+    line.startReading(-1, 300);
+    for (int i = 0; i < 100000; ++i)
+        QVERIFY2(port.write('x'), qPrintable(QStringLiteral("byte %1").arg(i)));
     QVERIFY(port.drain());
     port.close();
-    QCOMPARE(pty.waitFor(text.size(), 5000).size(), text.size());
+    QCOMPARE(line.waitFor(100000, 5000).size(), 100000);
 }
 
-void TestSerialLine::lineVanishesMidRun()
+void TestSerialLine::failures_data()
 {
-    PseudoTerminal pty;
-    QVERIFY(pty.isValid());
-    Rig rig(allOn(pty.slavePath()));
-    pty.startReading(500);
-
-    QVERIFY(!rig.run(DownloadScope::AllMessages, 0, 0));
-    const QStringList expected{QStringLiteral("Error while sending data to port: ") +
-                               pty.slavePath()};
-    QCOMPARE(rig.messageBox.texts, expected);
-    QVERIFY(!rig.port.isOpen());
-    QVERIFY(rig.controls.mainVisible);
-    QVERIFY(!rig.progress.visible);
-    QVERIFY(rig.progress.value < 999.0f);
-}
-
-void TestSerialLine::portThatDoesNotOpen_data()
-{
-    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("device"); // "": the pseudo-terminal
     QTest::addColumn<int>("chosen");
-    QTest::addColumn<QString>("named");
+    QTest::addColumn<QString>("named"); // "": the pseudo-terminal
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<int>("unplugAfter"); // bytes; -1: never
 
-    QTest::newRow("missing device") << "/nonexistent/ttyUSB9" << 0 << "/nonexistent/ttyUSB9";
-    QTest::newRow("not a terminal") << "/dev/null" << 3 << "/dev/null";
-    QTest::newRow("no port chosen") << "/dev/null" << -1 << "COM0";
-    QTest::newRow("busy") << "" << 1 << "";
+    QTest::newRow("missing device")
+        << "/nonexistent/ttyUSB9" << 0 << "/nonexistent/ttyUSB9" << false << -1;
+    QTest::newRow("not a terminal") << "/dev/null" << 3 << "/dev/null" << false << -1;
+    QTest::newRow("no port chosen") << "/dev/null" << -1 << "COM0" << false << -1;
+    QTest::newRow("busy") << "" << 1 << "" << true << -1;
+    QTest::newRow("unplugged mid-run") << "" << 0 << "" << false << 500;
 }
 
-void TestSerialLine::portThatDoesNotOpen()
+void TestSerialLine::failures()
 {
     QFETCH(QString, device);
     QFETCH(int, chosen);
     QFETCH(QString, named);
+    QFETCH(bool, busy);
+    QFETCH(int, unplugAfter);
 
-    PseudoTerminal pty;
-    QSerialPort holder;
-    if (device.isEmpty()) {
-        // Another program holds the port.
-        QVERIFY(pty.isValid());
-        device = named = pty.slavePath();
-        holder.setPortName(device);
-        QVERIFY(holder.open(QIODevice::WriteOnly));
-    }
-    Rig rig(allOn(device));
+    Line line;
+    QSerialPort holder(device.isEmpty() ? line.path : device); // another program on the port
+    QVERIFY(!busy || holder.open(QIODevice::WriteOnly));
+    Rig rig(device.isEmpty() ? line.path : device);
     rig.controls.chosenOption = chosen;
-    rig.controls.selected = {1};
+    if (unplugAfter >= 0)
+        line.startReading(unplugAfter);
+    QVERIFY(!rig.run(DownloadScope::AllMessages));
 
-    QVERIFY(!rig.run(DownloadScope::SelectedMessages, 0, 0));
+    // The user is told which device, the port is released, the windows are back.
     QCOMPARE(rig.messageBox.texts,
-             QStringList{QStringLiteral("Error while sending data to port: ") + named});
+             QStringList{QStringLiteral("Error while sending data to port: ") +
+                         (named.isEmpty() ? line.path : named)});
     QVERIFY(!rig.port.isOpen());
     QVERIFY(rig.controls.mainVisible);
+    QVERIFY(!rig.progress.visible);
     for (bool enabled : rig.controls.optionEnabled)
         QVERIFY(enabled);
+    QVERIFY(rig.progress.value < 999.0f);
 }
 
 QTEST_GUILESS_MAIN(TestSerialLine)

@@ -52,10 +52,27 @@ SteadyPause::SteadyPause(std::function<void()> whileWaiting)
 void SteadyPause::markWrite()
 {
     m_mark = Clock::now();
+    m_writeMarked = true;
 }
 
 void SteadyPause::pause(qint32 ms)
 {
+    if (m_writeMarked) {
+        // The character reached the operating system somewhere between the mark and now. A
+        // write that took longer than usual was most likely held up before it got there, so
+        // the pause counts from the latest moment a usual write could have started instead:
+        // otherwise the next character could follow this one by less than the pause.
+        m_writeMarked = false;
+        const Clock::time_point written = Clock::now();
+        const std::chrono::nanoseconds took = written - m_mark;
+        m_mark = std::max(m_mark, written - m_usualWrite);
+        // Track the median time a write takes.
+        if (took < m_usualWrite)
+            m_usualWrite -= LeadStep / 2;
+        else
+            m_usualWrite += LeadStep / 2;
+        m_usualWrite = std::clamp<std::chrono::nanoseconds>(m_usualWrite, 0ns, MaxWakeLead);
+    }
     if (m_whileWaiting)
         m_whileWaiting();
 

@@ -7,9 +7,11 @@
 
 namespace norvane {
 
-// Pauses on the steady clock. A pause never ends before its target (the marked write start plus
-// `ms`), and the wake-up latency is learned and compensated so that it does not add up over a
-// long download; the process sleeps (never spins) in between.
+// Pauses on the steady clock. A pause never ends before its target: the marked write start plus
+// `ms`, or, when the write took longer than writes usually do (it may have been held up before
+// it reached the line), its end less the usual write time. The wake-up latency is learned and
+// compensated so that it does not add up over a long download; the process sleeps (never spins)
+// in between.
 //
 // `whileWaiting`, when given, runs once at the start of every pause, before the sleep; the main
 // window uses it to keep answering the window system during a download.
@@ -25,6 +27,8 @@ private:
     using Clock = std::chrono::steady_clock;
     std::function<void()> m_whileWaiting;
     Clock::time_point m_mark;
+    bool m_writeMarked = false;
+    std::chrono::nanoseconds m_usualWrite{0};
     std::chrono::nanoseconds m_wakeLead{0};
 };
 

@@ -43,28 +43,35 @@ void TestSteadyPause::gapNeverShorterThanThePause()
 
 void TestSteadyPause::countsFromTheMarkedWrite_data()
 {
-    QTest::addColumn<int>("workMs");
+    QTest::addColumn<int>("writeMs"); // from the mark to the pause: the write itself
+    QTest::addColumn<int>("waitMs");  // spent serving the window system inside the pause
     QTest::addColumn<Pauses>("pauses");
-    QTest::addColumn<int>("totalMs");
+    QTest::addColumn<int>("totalMs"); // from the mark to the end of the pauses
 
-    // Time spent after the write (the write itself, repainting) is part of the pause, so the
-    // character rate stays the one asked for.
-    QTest::newRow("work is covered by the pause") << 30 << Pauses{60} << 60;
-    QTest::newRow("pauses in a row add up") << 0 << Pauses{10, 40} << 50;
+    // Work done inside the pause is part of it, so the character rate stays the one asked for.
+    QTest::newRow("work while waiting is covered") << 0 << 30 << Pauses{60} << 60;
+    QTest::newRow("pauses in a row add up") << 0 << 0 << Pauses{10, 40} << 50;
+    // A write held up on its way may have reached the line late: the pause counts from its end.
+    QTest::newRow("a slow write pushes the pause back") << 30 << 0 << Pauses{10} << 40;
 }
 
 void TestSteadyPause::countsFromTheMarkedWrite()
 {
-    QFETCH(int, workMs);
+    QFETCH(int, writeMs);
+    QFETCH(int, waitMs);
     QFETCH(Pauses, pauses);
     QFETCH(int, totalMs);
 
-    SteadyPause pause;
+    int waits = 0;
+    SteadyPause pause([&] {
+        if (waits++ == 0)
+            std::this_thread::sleep_for(milliseconds(waitMs));
+    });
     // A mark long ago does not shorten a later pause.
     std::this_thread::sleep_for(milliseconds(30));
     pause.markWrite();
     const Clock::time_point mark = Clock::now();
-    std::this_thread::sleep_for(milliseconds(workMs));
+    std::this_thread::sleep_for(milliseconds(writeMs));
     for (qint32 ms : pauses)
         pause.pause(ms);
     const auto took = Clock::now() - mark;

@@ -25,19 +25,17 @@ void ReadDelaySettings(qint16 &CharDelay, qint16 &RecordDelay, const QString &fi
             return;
     } while (field != "[Delay]");
 
-    if (!reader.readField(field))
-        return;
-    const std::optional<qint16> charDelay = convertNumber(field);
-    if (!charDelay)
-        return;
-    CharDelay = *charDelay;
-
-    if (!reader.readField(field))
-        return;
-    const std::optional<qint16> recordDelay = convertNumber(field);
-    if (!recordDelay)
-        return;
-    RecordDelay = *recordDelay;
+    // The next field sets `setting`; a missing field or one out of range ends the reading.
+    const auto readValue = [&reader, &field](qint16 &setting) {
+        if (!reader.readField(field))
+            return false;
+        const std::optional<qint16> value = convertNumber(field);
+        if (value)
+            setting = *value;
+        return value.has_value();
+    };
+    if (readValue(CharDelay))
+        readValue(RecordDelay);
 }
 
 } // namespace norvane

@@ -4,8 +4,13 @@
 #include <QSerialPort>
 #include <QThread>
 
-#ifdef Q_OS_LINUX
+#ifdef Q_OS_UNIX
+#include <QDeadlineTimer>
 #include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
 #include <sys/ioctl.h>
 #include <termios.h>
 #endif
@@ -26,6 +31,31 @@ bool validPortNumber(qint16 portNumber)
 {
     return portNumber >= 1 && portNumber <= PortCount;
 }
+
+#ifdef Q_OS_UNIX
+// Hands one character to the terminal driver with a single write(2). The port is non-blocking:
+// while the driver's transmit buffer is full, waits for room, for at most `timeoutMs`. False when
+// the device reports an error or hang-up (an adapter pulled out) or on timeout.
+bool writeCharacter(int fd, char c, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const ssize_t written = ::write(fd, &c, 1);
+        if (written == 1)
+            return true;
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+            return false;
+        pollfd ready{fd, POLLOUT, 0};
+        const int rc = ::poll(&ready, 1, int(deadline.remainingTime()));
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc <= 0 || (ready.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+            return false;
+    }
+}
+#endif
 
 #ifdef Q_OS_LINUX
 // Waits until the terminal's output queue is empty, giving it the time its bytes need at 9600
@@ -100,14 +130,21 @@ bool QtSerialPort::write(char c)
 {
     if (!m_port->isOpen())
         return false;
+#ifdef Q_OS_UNIX
+    // The character has to reach the operating system now, before the pause that follows it
+    // starts. QSerialPort's write() only buffers, and pushing its buffer out costs a round of
+    // notifier and poll calls per character; one write(2) on the port's descriptor is all it
+    // takes, and its time stays short and even, which keeps the pacing steady.
+    return writeCharacter(int(m_port->handle()), c, WriteTimeoutMs);
+#else
     if (m_port->write(&c, 1) != 1)
         return false;
-    // QSerialPort only buffers; the character has to reach the operating system now, before the
-    // pause that follows it starts. Waiting for the port to take it (rather than flush()) also
-    // covers a full transmit buffer, which flush() would report as a write error.
+    // QSerialPort only buffers. Waiting for the port to take the character (rather than flush())
+    // also covers a full transmit buffer, which flush() would report as a write error.
     if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(WriteTimeoutMs))
         return false;
     return m_port->error() == QSerialPort::NoError;
+#endif
 }
 
 bool QtSerialPort::drain()

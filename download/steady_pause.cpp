@@ -18,7 +18,10 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::chrono::nanoseconds MaxWakeLead = 1ms;
-constexpr std::chrono::nanoseconds LeadStep = 2us;
+constexpr std::chrono::nanoseconds LeadStep = 4us;
+constexpr std::chrono::nanoseconds WriteStep = 1us;
+// The longest of the short sleeps that cover the last stretch of a pause.
+constexpr std::chrono::nanoseconds ShortSleep = 100us;
 
 // Sleeps until `when` on the steady clock; may return late, never knowingly early.
 void sleepUntil(std::chrono::steady_clock::time_point when)
@@ -68,9 +71,9 @@ void SteadyPause::pause(qint32 ms)
         m_mark = std::max(m_mark, written - m_usualWrite);
         // Track the median time a write takes.
         if (took < m_usualWrite)
-            m_usualWrite -= LeadStep / 2;
+            m_usualWrite -= WriteStep;
         else
-            m_usualWrite += LeadStep / 2;
+            m_usualWrite += WriteStep;
         m_usualWrite = std::clamp<std::chrono::nanoseconds>(m_usualWrite, 0ns, MaxWakeLead);
     }
     if (m_whileWaiting)
@@ -88,26 +91,28 @@ void SteadyPause::pause(qint32 ms)
 
     Clock::time_point now = Clock::now();
 
-    // The first sleep aims early by the usual wake-up latency, so that the wake-up lands near the
-    // target instead of a fixed latency after it on every pause of a long download.
-    const std::chrono::nanoseconds lead =
-        std::min<std::chrono::nanoseconds>(m_wakeLead, std::chrono::milliseconds(ms) / 2);
+    // Waking from a long sleep is slow and uneven (the processor, or a virtual machine's, has
+    // gone idle), whereas a short sleep that starts right after a wake-up lands within a few
+    // microseconds. So the long sleep ends early, by the lateness such wake-ups usually stay
+    // under plus one short sleep, and short sleeps cover the rest. Aiming at the target directly
+    // would make every character late by the wake-up time, and that adds up over a download.
+    const std::chrono::nanoseconds lead = std::min<std::chrono::nanoseconds>(
+        m_wakeLead + ShortSleep, std::chrono::milliseconds(ms) / 2);
     const Clock::time_point early = target - lead;
     if (now < early) {
         sleepUntil(early);
         now = Clock::now();
-        // Track a middle quantile (about three in five) of the lateness. A wake-up before the
-        // target costs a second, short sleep, which is cheap: it starts on a running processor
-        // and lands within a few microseconds, whereas waking a halted one is what is slow.
+        // Track the lateness that about 19 wake-ups in 20 stay under. One above it costs time
+        // that later characters cannot make up; one below costs only another short sleep.
         const std::chrono::nanoseconds lateness = now - early;
-        if (lateness < m_wakeLead)
-            m_wakeLead -= LeadStep * 2 / 5;
+        if (lateness > m_wakeLead)
+            m_wakeLead += LeadStep * 19 / 20;
         else
-            m_wakeLead += LeadStep * 3 / 5;
+            m_wakeLead -= LeadStep / 20;
         m_wakeLead = std::clamp<std::chrono::nanoseconds>(m_wakeLead, 0ns, MaxWakeLead);
     }
     while (now < target) {
-        sleepUntil(target);
+        sleepUntil(std::min(target, now + ShortSleep));
         now = Clock::now();
     }
 }

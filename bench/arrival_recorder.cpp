@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 namespace norvane {
@@ -42,6 +44,13 @@ void ArrivalRecorder::stop()
 void ArrivalRecorder::run()
 {
     char buffer[4096];
+#ifdef SCHED_IDLE
+    // The reader stands in for a device at the far end of a line, not for work on this machine:
+    // woken by every character, it would otherwise take the processor from the writer it times
+    // and stretch the writes it is there to observe. It runs when nothing else wants to.
+    const sched_param idle{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+#endif
     for (;;) {
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {

@@ -24,6 +24,7 @@ public:
     bool write(char c) override;
     bool drain() override { return m_port.drain(); }
     void close() override { m_port.close(); }
+    QString errorString() const override { return m_port.errorString(); }
 
     qint64 writes() const { return m_writes; }
     std::optional<std::chrono::nanoseconds> minGap() const { return m_minGap; }

@@ -24,11 +24,13 @@ public:
     bool write(char c) override;
     bool drain() override;
     void close() override;
+    QString errorString() const override { return m_error; }
 
 private:
     PortDevices m_devices;
     qint16 m_portNumber = 1;
     std::unique_ptr<QSerialPort> m_port;
+    QString m_error;
 };
 
 } // namespace norvane

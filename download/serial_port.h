@@ -25,6 +25,9 @@ public:
     virtual bool drain() = 0;
     // Releases the port without touching its line settings. Does nothing when it is closed.
     virtual void close() = 0;
+    // Why the last open(), write() or drain() failed, in plain words for the user (one line, no
+    // device name); empty when nothing has failed or no reason is known.
+    virtual QString errorString() const = 0;
 };
 
 } // namespace norvane

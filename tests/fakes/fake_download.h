@@ -134,11 +134,13 @@ public:
             m_log.add(QStringLiteral("close"));
         opened = false;
     }
+    QString errorString() const override { return reason; }
 
     qint16 portNumber = 1;
     bool failOpen = false;
     bool failDrain = false;
     int failAtByte = -1; // the write of this byte (0-based) fails
+    QString reason;      // what errorString() reports
     bool opened = false;
     QByteArray bytes;
     int writes = 0;

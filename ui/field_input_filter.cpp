@@ -97,7 +97,8 @@ void FieldInputFilter::signalLeftOut() const
 {
     QApplication::beep();
     QToolTip::showText(m_field->mapToGlobal(QPoint(0, m_field->height())),
-                       tr("Characters that a message cannot hold were left out."), m_field);
+                       QStringLiteral("Characters that a message cannot hold were left out."),
+                       m_field);
 }
 
 } // namespace norvane

@@ -93,10 +93,15 @@ bool RunDownload(DownloadScope scope, const DownloadData &data, DownloadControls
     for (int k = 0; k < PortCount; ++k)
         controls.setOptionEnabled(k, true);
 
-    // Told only now, so the message box stands over the main window again.
-    if (!sent)
-        messageBox.showMessage(QStringLiteral("Error while sending data to port: ") +
-                               port.deviceName());
+    // Told only now, so the message box stands over the main window again. The port's reason,
+    // when it knows one, goes on a line of its own.
+    if (!sent) {
+        QString message = QStringLiteral("Error while sending data to port: ") + port.deviceName();
+        const QString reason = port.errorString();
+        if (!reason.isEmpty())
+            message += QLatin1Char('\n') + reason;
+        messageBox.showMessage(message);
+    }
     return sent;
 }
 

@@ -33,7 +33,8 @@ struct DownloadData
 // number and text record of every (selected) message with the pauses, and reports progress for
 // every number 0..999. If the port cannot be opened or a write fails, the run stops at once, the
 // port is closed, the windows are switched back and the user is told
-// "Error while sending data to port: " + the device name. Returns true when the run completed.
+// "Error while sending data to port: " + the device name, with the port's reason for the failure
+// on a second line when it gives one. Returns true when the run completed.
 bool RunDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
                  ProgressView &progress, SerialPort &port, Pause &pause,
                  MessageBoxView &messageBox);

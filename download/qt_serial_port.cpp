@@ -3,10 +3,11 @@
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <QThread>
+#include <cerrno>
 
 #ifdef Q_OS_UNIX
 #include <QDeadlineTimer>
-#include <cerrno>
+#include <QFile>
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -19,71 +20,135 @@ namespace norvane {
 
 namespace {
 
-// How long one character may wait for room in the operating system's transmit buffer. At 9600
-// baud a full buffer of several kilobytes empties within seconds; longer means the line is stuck.
-constexpr int WriteTimeoutMs = 10000;
-
 // Enough for the last character to leave the shift register: one character (start bit, 8 data
 // bits, stop bit) takes about 1.04 ms at 9600 baud.
 constexpr int CharacterTimeMs = 2;
+
+// How long the output queue may take beyond the time its bytes need at 9600 baud.
+constexpr qint64 DrainMarginMs = 2000;
+
+// Why the port failed, in the user's words.
+const char *const NoPortChosen = "No port is chosen.";
+const char *const NotFound = "The device does not exist; is the adapter plugged in?";
+const char *const PermissionDenied =
+    "Permission denied; on Linux the user must be in the dialout group and log in again.";
+const char *const InUse = "The port is in use by another program.";
+const char *const HungUp = "The line was hung up; the adapter may have been unplugged.";
+const char *const TimedOut = "Writing to the port timed out.";
+const char *const NotSerial = "The device is not a serial port.";
 
 bool validPortNumber(qint16 portNumber)
 {
     return portNumber >= 1 && portNumber <= PortCount;
 }
 
+// The reason for a failed write or drain, from the system's error number.
+QString writeFailureReason(int error)
+{
+    switch (error) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case EPIPE:
+        return QString::fromLatin1(HungUp);
+    case ETIMEDOUT:
+        return QString::fromLatin1(TimedOut);
+    case ENOTTY:
+        return QString::fromLatin1(NotSerial);
+    default:
+        return qt_error_string(error);
+    }
+}
+
+// The reason a QSerialPort did not open `device`. Qt reports a device the user may not open and
+// one another program holds (by its lock file or by exclusive mode) alike, as a permission
+// error; whether the user may write to the device at all tells the two apart.
+QString openFailureReason(const QSerialPort &port, const QString &device)
+{
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return QString::fromLatin1(NotFound);
+    case QSerialPort::PermissionError: {
+#ifdef Q_OS_UNIX
+        if (::access(QFile::encodeName(device).constData(), W_OK) != 0) {
+            if (errno == ENOENT)
+                return QString::fromLatin1(NotFound);
+            if (errno == EACCES || errno == EPERM || errno == EROFS)
+                return QString::fromLatin1(PermissionDenied);
+        }
+#else
+        Q_UNUSED(device);
+#endif
+        return QString::fromLatin1(InUse);
+    }
+    case QSerialPort::UnsupportedOperationError:
+        return QString::fromLatin1(NotSerial);
+    default:
+        return port.errorString();
+    }
+}
+
 #ifdef Q_OS_UNIX
 // Hands one character to the terminal driver with a single write(2). The port is non-blocking:
-// while the driver's transmit buffer is full, waits for room, for at most `timeoutMs`. False when
-// the device reports an error or hang-up (an adapter pulled out) or on timeout.
-bool writeCharacter(int fd, char c, int timeoutMs)
+// while the driver's transmit buffer is full, waits for room, for at most `timeoutMs`. Returns 0,
+// or the error number of the failure: ETIMEDOUT on timeout, EIO when the device reports a
+// hang-up or an error (an adapter pulled out).
+int writeCharacter(int fd, char c, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         const ssize_t written = ::write(fd, &c, 1);
         if (written == 1)
-            return true;
+            return 0;
         if (written < 0 && errno == EINTR)
             continue;
-        if (written == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
-            return false;
+        if (written == 0)
+            return EIO;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return errno;
         pollfd ready{fd, POLLOUT, 0};
         const int rc = ::poll(&ready, 1, int(deadline.remainingTime()));
         if (rc < 0 && errno == EINTR)
             continue;
-        if (rc <= 0 || (ready.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
-            return false;
+        if (rc < 0)
+            return errno;
+        if (rc == 0)
+            return ETIMEDOUT;
+        if ((ready.revents & POLLNVAL) != 0)
+            return EBADF;
+        if ((ready.revents & (POLLERR | POLLHUP)) != 0)
+            return EIO;
     }
 }
 #endif
 
 #ifdef Q_OS_LINUX
 // Waits until the terminal's output queue is empty, giving it the time its bytes need at 9600
-// baud (with a tenth to spare) plus `marginMs`. False on timeout or when the queue cannot be
-// read (the device is gone).
-bool waitForEmptyOutputQueue(int fd, qint64 marginMs)
+// baud (with a tenth to spare) plus `marginMs`. Returns 0, ETIMEDOUT, or the error number of
+// reading the queue (the device is gone).
+int waitForEmptyOutputQueue(int fd, qint64 marginMs)
 {
     int pending = 0;
     if (::ioctl(fd, TIOCOUTQ, &pending) != 0)
-        return false;
+        return errno;
     const qint64 deadlineMs = qint64(pending) * 11 / 10 + marginMs;
     QElapsedTimer timer;
     timer.start();
     while (pending > 0) {
         if (timer.elapsed() > deadlineMs)
-            return false;
+            return ETIMEDOUT;
         QThread::msleep(1);
         if (::ioctl(fd, TIOCOUTQ, &pending) != 0)
-            return false;
+            return errno;
     }
-    return true;
+    return 0;
 }
 #endif
 
 } // namespace
 
-QtSerialPort::QtSerialPort(const PortDevices &devices)
-    : m_devices(devices), m_port(std::make_unique<QSerialPort>())
+QtSerialPort::QtSerialPort(const PortDevices &devices, int writeTimeoutMs)
+    : m_devices(devices), m_writeTimeoutMs(writeTimeoutMs), m_port(std::make_unique<QSerialPort>())
 {
 }
 
@@ -109,8 +174,9 @@ QString QtSerialPort::deviceName() const
 bool QtSerialPort::open()
 {
     close();
+    m_error.clear();
     if (!validPortNumber(m_portNumber))
-        return false;
+        return fail(QString::fromLatin1(NoPortChosen));
     m_port->setPortName(deviceName());
     m_port->setBaudRate(QSerialPort::Baud9600);
     m_port->setDataBits(QSerialPort::Data8);
@@ -118,7 +184,9 @@ bool QtSerialPort::open()
     m_port->setStopBits(QSerialPort::OneStop);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     m_port->clearError();
-    return m_port->open(QIODevice::WriteOnly);
+    if (!m_port->open(QIODevice::WriteOnly))
+        return fail(openFailureReason(*m_port, deviceName()));
+    return true;
 }
 
 bool QtSerialPort::isOpen() const
@@ -135,15 +203,17 @@ bool QtSerialPort::write(char c)
     // starts. QSerialPort's write() only buffers, and pushing its buffer out costs a round of
     // notifier and poll calls per character; one write(2) on the port's descriptor is all it
     // takes, and its time stays short and even, which keeps the pacing steady.
-    return writeCharacter(int(m_port->handle()), c, WriteTimeoutMs);
+    const int error = writeCharacter(int(m_port->handle()), c, m_writeTimeoutMs);
+    return error == 0 || fail(writeFailureReason(error));
 #else
     if (m_port->write(&c, 1) != 1)
-        return false;
+        return fail(m_port->errorString());
     // QSerialPort only buffers. Waiting for the port to take the character (rather than flush())
     // also covers a full transmit buffer, which flush() would report as a write error.
-    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(WriteTimeoutMs))
-        return false;
-    return m_port->error() == QSerialPort::NoError;
+    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(m_writeTimeoutMs))
+        return fail(m_port->error() == QSerialPort::TimeoutError ? QString::fromLatin1(TimedOut)
+                                                                 : m_port->errorString());
+    return m_port->error() == QSerialPort::NoError || fail(m_port->errorString());
 #endif
 }
 
@@ -151,22 +221,23 @@ bool QtSerialPort::drain()
 {
     if (!m_port->isOpen())
         return false;
-    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(WriteTimeoutMs))
-        return false;
+    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(m_writeTimeoutMs))
+        return fail(m_port->error() == QSerialPort::TimeoutError ? QString::fromLatin1(TimedOut)
+                                                                 : m_port->errorString());
     if (m_port->error() != QSerialPort::NoError)
-        return false;
+        return fail(m_port->errorString());
 #ifdef Q_OS_LINUX
     // tcdrain() alone could wait for ever on a line that no longer moves, so the output queue
     // has to empty first, within the time its bytes need plus a margin.
     const int fd = int(m_port->handle());
-    if (!waitForEmptyOutputQueue(fd, 2000))
-        return false;
+    if (const int error = waitForEmptyOutputQueue(fd, DrainMarginMs))
+        return fail(writeFailureReason(error));
     // The queue is empty; this waits for the last character to leave the shift register.
     int rc;
     do {
         rc = ::tcdrain(fd);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+    return rc == 0 || fail(writeFailureReason(errno));
 #else
     return true;
 #endif
@@ -180,10 +251,16 @@ void QtSerialPort::close()
     // Closing a QSerialPort puts back the line settings the device had before it was opened.
     // A download drains before it closes; after a failure there may still be characters on
     // their way, which must not go out with other settings, so they get a short while first.
-    if (waitForEmptyOutputQueue(int(m_port->handle()), 100))
+    if (waitForEmptyOutputQueue(int(m_port->handle()), 100) == 0)
         QThread::msleep(CharacterTimeMs);
 #endif
     m_port->close();
+}
+
+bool QtSerialPort::fail(const QString &reason)
+{
+    m_error = reason;
+    return false;
 }
 
 } // namespace norvane

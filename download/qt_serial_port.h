@@ -14,7 +14,12 @@ namespace norvane {
 class QtSerialPort : public SerialPort
 {
 public:
-    explicit QtSerialPort(const PortDevices &devices);
+    // How long one character may wait for room in the operating system's transmit buffer. At
+    // 9600 baud a full buffer of several kilobytes empties within seconds; longer means the line
+    // is stuck.
+    static constexpr int DefaultWriteTimeoutMs = 10000;
+
+    explicit QtSerialPort(const PortDevices &devices, int writeTimeoutMs = DefaultWriteTimeoutMs);
     ~QtSerialPort() override;
 
     void setCommPort(qint16 portNumber) override;
@@ -27,7 +32,10 @@ public:
     QString errorString() const override { return m_error; }
 
 private:
+    bool fail(const QString &reason);
+
     PortDevices m_devices;
+    int m_writeTimeoutMs;
     qint16 m_portNumber = 1;
     std::unique_ptr<QSerialPort> m_port;
     QString m_error;

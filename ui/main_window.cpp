@@ -1,7 +1,7 @@
 #include "main_window.h"
 
 #include "charset.h"
-#include "eight_bit_validator.h"
+#include "field_input_filter.h"
 #include "fonts.h"
 #include "message_file.h"
 #include "message_list_widget.h"
@@ -49,7 +49,7 @@ QLineEdit *field(QWidget *parent, const char *name, int maxLength, int left, int
     auto *edit = place(new QLineEdit(parent), name, left, top, width, height);
     edit->setFont(fixedPitchFont(FieldPointSize));
     edit->setMaxLength(maxLength);
-    edit->setValidator(new EightBitValidator(edit));
+    edit->setValidator(new FieldInputFilter(edit));
     return edit;
 }
 
@@ -184,8 +184,9 @@ void Form1::listLineClicked()
         SplitMessage(m_state.Messages, qint16(m_list->currentRow()));
     if (!lines)
         return;
-    m_text2->setText(bytesToText(lines->first));
-    m_text3->setText(bytesToText(lines->second));
+    // The halves go in as stored, control bytes of a loaded entry included.
+    FieldInputFilter::setTextUnfiltered(*m_text2, bytesToText(lines->first));
+    FieldInputFilter::setTextUnfiltered(*m_text3, bytesToText(lines->second));
 }
 
 void Form1::goToNumberChanged(const QString &text)

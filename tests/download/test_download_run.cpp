@@ -325,15 +325,16 @@ void TestDownloadRun::failures_data()
     QTest::addColumn<bool>("failDrain");
     QTest::addColumn<int>("chosen");
     QTest::addColumn<int>("lastNumberShown"); // -1: none
+    QTest::addColumn<QString>("reason");      // what the port says went wrong
 
     // Send all with CR: the pair of 0 is 37 bytes, of 1 also 37, the whole run 38890.
-    QTest::newRow("port does not open") << true << -1 << false << 0 << -1;
-    QTest::newRow("Com3 does not open") << true << -1 << false << 2 << -1;
-    QTest::newRow("first write") << false << 0 << false << 0 << 0;
-    QTest::newRow("second write") << false << 1 << false << 0 << 0;
-    QTest::newRow("first byte of second pair") << false << 37 << false << 0 << 1;
-    QTest::newRow("last byte") << false << 38889 << false << 3 << 999;
-    QTest::newRow("drain") << false << -1 << true << 0 << 999;
+    QTest::newRow("port does not open") << true << -1 << false << 0 << -1 << "In use.";
+    QTest::newRow("Com3 does not open") << true << -1 << false << 2 << -1 << "";
+    QTest::newRow("first write") << false << 0 << false << 0 << 0 << "Hung up.";
+    QTest::newRow("second write") << false << 1 << false << 0 << 0 << "";
+    QTest::newRow("first byte of second pair") << false << 37 << false << 0 << 1 << "";
+    QTest::newRow("last byte") << false << 38889 << false << 3 << 999 << "";
+    QTest::newRow("drain") << false << -1 << true << 0 << 999 << "Timed out.";
 }
 
 void TestDownloadRun::failures()
@@ -343,8 +344,10 @@ void TestDownloadRun::failures()
     QFETCH(bool, failDrain);
     QFETCH(int, chosen);
     QFETCH(int, lastNumberShown);
+    QFETCH(QString, reason);
 
     Rig rig;
+    rig.port.reason = reason;
     rig.port.failOpen = failOpen;
     rig.port.failAtByte = failAtByte;
     rig.port.failDrain = failDrain;
@@ -363,11 +366,13 @@ void TestDownloadRun::failures()
     }
     QCOMPARE(rig.progress.values.size(), 1 + lastNumberShown + 1);
 
-    // The user is told last, over the usable main window; nothing the user made is touched.
+    // The user is told last, over the usable main window, and why on a second line when the
+    // port knows; nothing the user made is touched.
     rig.checkIdle();
+    const QString told =
+        QStringLiteral("Error while sending data to port: /dev/fake%1").arg(chosen + 1);
     QCOMPARE(rig.messageBox.texts,
-             QStringList{
-                 QStringLiteral("Error while sending data to port: /dev/fake%1").arg(chosen + 1)});
+             QStringList{reason.isEmpty() ? told : told + QLatin1Char('\n') + reason});
     QCOMPARE(rig.log.events.last(), QStringLiteral("message"));
     QVERIFY(rig.messages == before);
     QVERIFY(rig.controls.selected == (QSet<int>{5, 6}));

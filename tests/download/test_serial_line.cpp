@@ -10,9 +10,15 @@
 #include <QSerialPort>
 #include <QTest>
 
+#include <QFile>
+
 #include <atomic>
+#include <fcntl.h>
+#include <grp.h>
 #include <mutex>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -79,7 +85,10 @@ struct Line
 
 struct Rig
 {
-    explicit Rig(const QString &device) : port(PortDevices{device, device, device, device}) {}
+    explicit Rig(const QString &device, int writeTimeoutMs = QtSerialPort::DefaultWriteTimeoutMs)
+        : port(PortDevices{device, device, device, device}, writeTimeoutMs)
+    {
+    }
 
     EventLog log;
     MessageTable messages;
@@ -109,6 +118,7 @@ private slots:
     void fullTransmitBufferWaits();
     void failures_data();
     void failures();
+    void permissionDenied();
 };
 
 void TestSerialLine::lineSettings()
@@ -217,13 +227,18 @@ void TestSerialLine::failures_data()
     QTest::addColumn<QString>("named"); // "": the pseudo-terminal
     QTest::addColumn<bool>("busy");
     QTest::addColumn<int>("unplugAfter"); // bytes; -1: never
+    QTest::addColumn<bool>("stalled");    // the line takes nothing more from the start
+    QTest::addColumn<QString>("reason");  // words the second line of the message holds
 
-    QTest::newRow("missing device")
-        << "/nonexistent/ttyUSB9" << 0 << "/nonexistent/ttyUSB9" << false << -1;
-    QTest::newRow("not a terminal") << "/dev/null" << 3 << "/dev/null" << false << -1;
-    QTest::newRow("no port chosen") << "/dev/null" << -1 << "COM0" << false << -1;
-    QTest::newRow("busy") << "" << 1 << "" << true << -1;
-    QTest::newRow("unplugged mid-run") << "" << 0 << "" << false << 500;
+    QTest::newRow("missing device") << "/nonexistent/ttyUSB9" << 0 << "/nonexistent/ttyUSB9"
+                                    << false << -1 << false << "does not exist";
+    QTest::newRow("not a terminal")
+        << "/dev/null" << 3 << "/dev/null" << false << -1 << false << "not a serial port";
+    QTest::newRow("no port chosen")
+        << "/dev/null" << -1 << "COM0" << false << -1 << false << "No port";
+    QTest::newRow("busy") << "" << 1 << "" << true << -1 << false << "in use by another program";
+    QTest::newRow("unplugged mid-run") << "" << 0 << "" << false << 500 << false << "hung up";
+    QTest::newRow("stalled line") << "" << 0 << "" << false << -1 << true << "timed out";
 }
 
 void TestSerialLine::failures()
@@ -233,26 +248,78 @@ void TestSerialLine::failures()
     QFETCH(QString, named);
     QFETCH(bool, busy);
     QFETCH(int, unplugAfter);
+    QFETCH(bool, stalled);
+    QFETCH(QString, reason);
 
     Line line;
     QSerialPort holder(device.isEmpty() ? line.path : device); // another program on the port
     QVERIFY(!busy || holder.open(QIODevice::WriteOnly));
-    Rig rig(device.isEmpty() ? line.path : device);
+    if (stalled) {
+        // Nobody reads the line: fill what the terminal can hold.
+        const int fd = ::open(QFile::encodeName(line.path).constData(),
+                              O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        const QByteArray chunk(4096, 'x');
+        while (::write(fd, chunk.constData(), size_t(chunk.size())) > 0) {
+        }
+        ::close(fd);
+    }
+    Rig rig(device.isEmpty() ? line.path : device, stalled ? 300 : 10000);
     rig.controls.chosenOption = chosen;
     if (unplugAfter >= 0)
         line.startReading(unplugAfter);
     QVERIFY(!rig.run(DownloadScope::AllMessages));
 
-    // The user is told which device, the port is released, the windows are back.
-    QCOMPARE(rig.messageBox.texts,
-             QStringList{QStringLiteral("Error while sending data to port: ") +
-                         (named.isEmpty() ? line.path : named)});
+    // The user is told which device and why, the port is released, the windows are back.
+    QCOMPARE(rig.messageBox.texts.size(), 1);
+    const QStringList message = rig.messageBox.texts.first().split(QLatin1Char('\n'));
+    QCOMPARE(message.size(), 2);
+    QCOMPARE(message[0], QStringLiteral("Error while sending data to port: ") +
+                             (named.isEmpty() ? line.path : named));
+    QVERIFY2(message[1].contains(reason), qPrintable(message[1]));
     QVERIFY(!rig.port.isOpen());
     QVERIFY(rig.controls.mainVisible);
     QVERIFY(!rig.progress.visible);
     for (bool enabled : rig.controls.optionEnabled)
         QVERIFY(enabled);
     QVERIFY(rig.progress.value < 999.0f);
+}
+
+// A device the user may not write to. As root the port is opened by a child that gives up root
+// first; otherwise the device is made unwritable.
+void TestSerialLine::permissionDenied()
+{
+    Line line;
+    const bool root = ::geteuid() == 0;
+    if (!root)
+        QCOMPARE(::chmod(QFile::encodeName(line.path).constData(), 0), 0);
+    int result[2];
+    QCOMPARE(::pipe(result), 0);
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ::close(result[0]);
+        const uid_t nobody = 65534;
+        if (root &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+            ::_exit(2);
+        QtSerialPort port(line.devices());
+        const QByteArray reason = port.open() ? QByteArray("opened") : port.errorString().toUtf8();
+        const bool told = ::write(result[1], reason.constData(), size_t(reason.size())) > 0;
+        ::_exit(told ? 0 : 3);
+    }
+    ::close(result[1]);
+    QByteArray reason;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(result[0], buffer, sizeof buffer)) > 0;)
+        reason.append(buffer, got);
+    ::close(result[0]);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QVERIFY2(reason.contains("Permission denied") && reason.contains("dialout"),
+             reason.constData());
 }
 
 QTEST_GUILESS_MAIN(TestSerialLine)

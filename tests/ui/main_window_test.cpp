@@ -1,6 +1,7 @@
 #include "form1_harness.h"
 
 #include "charset.h"
+#include "field_input_filter.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +13,7 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace norvane;
 using namespace norvane::test;
@@ -129,7 +131,7 @@ private slots:
         QTest::newRow("8-bit taken")
             << 2 << QStringLiteral("é€ß½") << false << QStringLiteral("é€ß½");
         QTest::newRow("non-8-bit typed: refused") << 3 << "aπb" << false << "ab";
-        QTest::newRow("non-8-bit pasted: all refused") << 2 << "ok\u4e2d" << true << "";
+        QTest::newRow("non-8-bit pasted: left out") << 2 << "ok\u4e2d" << true << "ok";
     }
     void fieldLimits()
     {
@@ -148,6 +150,89 @@ private slots:
         }
         QCOMPARE(edit->text(), kept);
         QVERIFY(isRepresentable(edit->text()));
+    }
+
+    // A paste with Ctrl+V keeps one line of what has a byte and no control characters; leaving
+    // out characters without a byte shows a tooltip. What was there before stays, control
+    // characters included. `cursor` -1 pastes over the whole text.
+    void pasting_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<bool>("signalled");
+        QTest::newRow("CR LF ends it") << 2 << "" << 0 << "ab\r\ncd"
+                                       << "ab" << false;
+        QTest::newRow("leading LF: nothing") << 3 << "xy" << 1 << "\nab"
+                                             << "xy" << false;
+        QTest::newRow("line separator ends it") << 2 << "" << 0 << "ab\u2028cd"
+                                                << "ab" << false;
+        QTest::newRow("controls dropped")
+            << 2 << "" << 0 << QStringLiteral("a\tb\u0001c\u007fd\u0090e") << "abcde" << false;
+        QTest::newRow("no byte: left out") << 3 << "" << 0 << "Grüße \u4e2d €5"
+                                           << "Grüße  €5" << true;
+        QTest::newRow("emoji left out whole") << 2 << "ab" << 1 << "x😀y"
+                                              << "axyb" << true;
+        QTest::newRow("after a stored tab") << 2 << "\tA" << 2 << "\tA"
+                                            << "\tAA" << false;
+        QTest::newRow("over the selection") << 3 << "old" << -1 << "new\nline"
+                                            << "new" << false;
+        QTest::newRow("go-to number, line break after") << 1 << "" << 0 << "12\r\n"
+                                                        << "12" << false;
+        QTest::newRow("go-to number, line break first") << 1 << "7" << 0 << "\n500"
+                                                        << "7" << false;
+    }
+    void pasting()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, before);
+        QFETCH(int, cursor);
+        QFETCH(QString, pasted);
+        QFETCH(QString, kept);
+        QFETCH(bool, signalled);
+        Form1Harness h;
+        QLineEdit *edit = h.text(field);
+        FieldInputFilter::setTextUnfiltered(*edit, before);
+        edit->setFocus();
+        if (cursor < 0)
+            edit->selectAll();
+        else
+            edit->setCursorPosition(cursor);
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+        QApplication::clipboard()->setText(pasted);
+        QTest::keySequence(edit, QKeySequence::Paste);
+        QCOMPARE(edit->text(), kept);
+        QCOMPARE(QToolTip::isVisible(), signalled);
+        if (field == 1)
+            QCOMPARE(h.list()->topLine(), kept.toInt());
+    }
+
+    // Control bytes of a loaded entry stay through a click on its line, "Modify" and an edit
+    // elsewhere in the field.
+    void loadedControlBytesStay()
+    {
+        Form1Harness h;
+        const QByteArray entry = "T\tX\r\nY\x01Z";
+        QFile file(h.dir.filePath(QStringLiteral("controls.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\r\n").repeated(3) + '"' + entry + "\"\r\n" +
+                   QByteArray("\r\n").repeated(996));
+        file.close();
+        h.dialog->answer = file.fileName();
+        h.click(h.command(1));
+        QCOMPARE(h.window->state().Messages[3], entry);
+
+        h.clickLine(3);
+        QCOMPARE(h.text(2)->text(), bytesToText(entry));
+        h.click(h.command(5));
+        QCOMPARE(h.window->state().Messages[3], entry + QByteArray(32 - entry.size(), ' '));
+        h.text(2)->end(false);
+        typeText(h.text(2), QStringLiteral("!"));
+        h.click(h.command(5));
+        QCOMPARE(h.window->state().Messages[3], entry + '!' + QByteArray(31 - entry.size(), ' '));
     }
 
     void modifySplitAndNewThroughTheWidgets()

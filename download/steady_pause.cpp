@@ -101,8 +101,9 @@ void SteadyPause::pause(qint32 ms)
     // microseconds. So the long sleep ends early, by the lateness such wake-ups usually stay
     // under plus one short sleep, and short sleeps cover the rest. Aiming at the target directly
     // would make every character late by the wake-up time, and that adds up over a download.
+    // The long sleep takes at least half the pause (in nanoseconds: half of 1 ms is not 0).
     const std::chrono::nanoseconds lead = std::min<std::chrono::nanoseconds>(
-        m_wakeLead + ShortSleep, std::chrono::milliseconds(ms) / 2);
+        m_wakeLead + ShortSleep, std::chrono::nanoseconds(std::chrono::milliseconds(ms)) / 2);
     const TimePoint early = target - lead;
     if (now < early) {
         m_clock.sleepUntil(early);

@@ -78,7 +78,8 @@ void TestSteadyPause::endsOnItsTarget()
         rig.pause.pause(ms);
     QCOMPARE(rig.fake.now - mark, microseconds(endUs));
     QCOMPARE(rig.waits, pauses.size()); // the window system is served once per pause
-    if (endUs <= workUs)                // nothing left to wait for: no sleep at all
+    // Nothing left to wait for: no sleep at all.
+    if (endUs <= workUs)
         QVERIFY(rig.fake.sleeps.isEmpty());
 }
 
@@ -134,6 +135,8 @@ void TestSteadyPause::learnsTheWakeUpLateness_data()
 
     QTest::newRow("on time") << 0 << 10 << 100 << 0;
     QTest::newRow("200 us late") << 200 << 10 << 300 << 0;
+    // The long sleep takes at least half the pause.
+    QTest::newRow("late by more than half a short pause") << 800 << 1 << 500 << 300;
 }
 
 void TestSteadyPause::learnsTheWakeUpLateness()

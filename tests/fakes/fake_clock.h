@@ -4,6 +4,7 @@
 
 #include <QVector>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <utility>
+
 using namespace norvane;
 using namespace norvane::test;
 using namespace std::chrono_literals;
@@ -12,13 +14,17 @@ using Micros = QVector<int>;
 
 namespace {
 
-// A pause on a fake clock; `work` is what serving the window system costs inside a pause.
+// A pause on a fake clock; `work` is what serving the window system costs in the next pause.
 struct Rig
 {
     FakeClock fake;
     int waits = 0;
     FakeClock::Duration work{0};
-    SteadyPause pause{[this] { ++waits, fake.advance(std::exchange(work, {})); }, fake.clock()};
+    SteadyPause pause{[this] {
+                          ++waits;
+                          fake.advance(std::exchange(work, {}));
+                      },
+                      fake.clock()};
 
     // Writes one character that takes `took` and pauses `ms` after it; returns the write's start.
     FakeClock::TimePoint character(FakeClock::Duration took, qint32 ms)

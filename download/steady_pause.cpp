@@ -24,7 +24,7 @@ constexpr std::chrono::nanoseconds WriteStep = 1us;
 constexpr std::chrono::nanoseconds ShortSleep = 100us;
 
 // Sleeps until `when` on the steady clock; may return late, never knowingly early.
-void sleepUntil(std::chrono::steady_clock::time_point when)
+void sleepUntil(SteadyPause::TimePoint when)
 {
 #ifdef Q_OS_LINUX
     // steady_clock is CLOCK_MONOTONIC here; an absolute deadline keeps interruptions harmless.
@@ -42,8 +42,13 @@ void sleepUntil(std::chrono::steady_clock::time_point when)
 
 } // namespace
 
-SteadyPause::SteadyPause(std::function<void()> whileWaiting)
-    : m_whileWaiting(std::move(whileWaiting)), m_mark(Clock::now())
+SteadyPause::Clock SteadyPause::steadyClock()
+{
+    return Clock{[] { return std::chrono::steady_clock::now(); }, sleepUntil};
+}
+
+SteadyPause::SteadyPause(std::function<void()> whileWaiting, Clock clock)
+    : m_whileWaiting(std::move(whileWaiting)), m_clock(std::move(clock)), m_mark(m_clock.now())
 {
 #ifdef Q_OS_LINUX
     // The default timer slack of 50 us would be added to every one of tens of thousands of
@@ -54,7 +59,7 @@ SteadyPause::SteadyPause(std::function<void()> whileWaiting)
 
 void SteadyPause::markWrite()
 {
-    m_mark = Clock::now();
+    m_mark = m_clock.now();
     m_writeMarked = true;
 }
 
@@ -66,7 +71,7 @@ void SteadyPause::pause(qint32 ms)
         // the pause counts from the latest moment a usual write could have started instead:
         // otherwise the next character could follow this one by less than the pause.
         m_writeMarked = false;
-        const Clock::time_point written = Clock::now();
+        const TimePoint written = m_clock.now();
         const std::chrono::nanoseconds took = written - m_mark;
         m_mark = std::max(m_mark, written - m_usualWrite);
         // Track the median time a write takes.
@@ -82,26 +87,27 @@ void SteadyPause::pause(qint32 ms)
     // The pause counts from the start of the write before it, so the time spent writing is part
     // of it; a pause that follows another counts from that one's target, so a message's pause
     // after its last character's pause adds exactly its own length.
-    const Clock::time_point target = m_mark + std::chrono::milliseconds(std::max(ms, 0));
+    const TimePoint target = m_mark + std::chrono::milliseconds(std::max(ms, 0));
     m_mark = target;
     if (ms <= 0) {
         std::this_thread::yield();
         return;
     }
 
-    Clock::time_point now = Clock::now();
+    TimePoint now = m_clock.now();
 
     // Waking from a long sleep is slow and uneven (the processor, or a virtual machine's, has
     // gone idle), whereas a short sleep that starts right after a wake-up lands within a few
     // microseconds. So the long sleep ends early, by the lateness such wake-ups usually stay
     // under plus one short sleep, and short sleeps cover the rest. Aiming at the target directly
     // would make every character late by the wake-up time, and that adds up over a download.
+    // The long sleep takes at least half the pause (in nanoseconds: half of 1 ms is not 0).
     const std::chrono::nanoseconds lead = std::min<std::chrono::nanoseconds>(
-        m_wakeLead + ShortSleep, std::chrono::milliseconds(ms) / 2);
-    const Clock::time_point early = target - lead;
+        m_wakeLead + ShortSleep, std::chrono::nanoseconds(std::chrono::milliseconds(ms)) / 2);
+    const TimePoint early = target - lead;
     if (now < early) {
-        sleepUntil(early);
-        now = Clock::now();
+        m_clock.sleepUntil(early);
+        now = m_clock.now();
         // Track the lateness that about 19 wake-ups in 20 stay under. One above it costs time
         // that later characters cannot make up; one below costs only another short sleep.
         const std::chrono::nanoseconds lateness = now - early;
@@ -112,8 +118,8 @@ void SteadyPause::pause(qint32 ms)
         m_wakeLead = std::clamp<std::chrono::nanoseconds>(m_wakeLead, 0ns, MaxWakeLead);
     }
     while (now < target) {
-        sleepUntil(std::min(target, now + ShortSleep));
-        now = Clock::now();
+        m_clock.sleepUntil(std::min(target, now + ShortSleep));
+        now = m_clock.now();
     }
 }
 

@@ -18,15 +18,27 @@ namespace norvane {
 class SteadyPause : public Pause
 {
 public:
-    explicit SteadyPause(std::function<void()> whileWaiting = {});
+    using TimePoint = std::chrono::steady_clock::time_point;
+
+    // Where the pause reads the time and how it sleeps. `sleepUntil` may return late, never
+    // knowingly early.
+    struct Clock
+    {
+        std::function<TimePoint()> now;
+        std::function<void(TimePoint)> sleepUntil;
+    };
+    // The steady clock, with sleeps to an absolute deadline on it.
+    static Clock steadyClock();
+
+    explicit SteadyPause(std::function<void()> whileWaiting = {}, Clock clock = steadyClock());
 
     void markWrite() override;
     void pause(qint32 ms) override;
 
 private:
-    using Clock = std::chrono::steady_clock;
     std::function<void()> m_whileWaiting;
-    Clock::time_point m_mark;
+    Clock m_clock;
+    TimePoint m_mark;
     bool m_writeMarked = false;
     std::chrono::nanoseconds m_usualWrite{0};
     std::chrono::nanoseconds m_wakeLead{0};

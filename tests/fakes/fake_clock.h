@@ -1,0 +1,49 @@
+#pragma once
+
+#include "steady_pause.h"
+
+#include <QVector>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+
+namespace norvane::test {
+
+// A clock that stands still until the code under test sleeps or a test moves it on. A sleep ends
+// at its deadline plus the lateness `lateness` gives for a sleep of that length (none unless
+// set), so every pause ends at a time the test can work out exactly.
+class FakeClock
+{
+public:
+    using TimePoint = SteadyPause::TimePoint;
+    using Duration = std::chrono::nanoseconds;
+
+    // The deadline of a sleep and the time it ended.
+    struct Sleep
+    {
+        TimePoint until;
+        TimePoint woke;
+    };
+
+    SteadyPause::Clock clock()
+    {
+        return {[this] { return now; }, [this](TimePoint until) { sleepUntil(until); }};
+    }
+
+    void advance(Duration by) { now += by; }
+
+    TimePoint now{std::chrono::hours(1)};
+    std::function<Duration(Duration length)> lateness;
+    QVector<Sleep> sleeps;
+
+private:
+    void sleepUntil(TimePoint until)
+    {
+        const Duration length = std::max(until - now, Duration::zero());
+        now += length + (lateness ? lateness(length) : Duration::zero());
+        sleeps.append({until, now});
+    }
+};
+
+} // namespace norvane::test

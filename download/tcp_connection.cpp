@@ -3,7 +3,6 @@
 #include <QThread>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -37,9 +36,10 @@ int waitFor(int fd, short events, const QDeadlineTimer &deadline)
     }
 }
 
+// The system's words for an error number; unlike strerror() safe on any thread.
 QString systemError(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return qt_error_string(error);
 }
 
 } // namespace

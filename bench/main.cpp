@@ -8,7 +8,7 @@
 #include "download_run.h"
 #include "pacing_report.h"
 #include "pseudo_terminal.h"
-#include "qt_serial_port.h"
+#include "serial_port_factory.h"
 #include "steady_pause.h"
 #include "timed_serial_port.h"
 #include "user_dialogs.h"
@@ -127,8 +127,8 @@ int main(int argc, char **argv)
     BenchControls controls(options);
     NullProgress progress;
     KeepMessage messageBox;
-    QtSerialPort serialPort(PortDevices{device, QString(), QString(), QString()});
-    TimedSerialPort port(serialPort,
+    const std::unique_ptr<SerialPort> serialPort = makeSerialPort(device);
+    TimedSerialPort port(*serialPort,
                          std::chrono::milliseconds(std::max<qint16>(options.charDelay, 0)));
     SteadyPause pause;
     const DownloadScope scope =

@@ -10,8 +10,11 @@ namespace {
 const char *const Description =
     "Virtual message display: creates a pseudo-terminal, prints its path and a setup.ini\n"
     "line mapping Com1 to it, and shows every message the tool downloads to it.\n"
+    "With --tcp it listens on a TCP port instead, as a raw serial device server would, and\n"
+    "takes one connection after another.\n"
     "It exits on SIGINT or SIGTERM, or with --idle after that many seconds without data\n"
-    "(counted from the start, then from the last byte received), and prints a summary.";
+    "(counted from the start, then from the last byte received or, with --tcp, the last\n"
+    "connection's end), and prints a summary.";
 
 DeviceCommandLine error(const QString &text)
 {
@@ -45,7 +48,12 @@ DeviceCommandLine parseDeviceCommandLine(const QStringList &arguments)
                                   QStringLiteral("SECONDS"));
     const QCommandLineOption quiet(QStringLiteral("quiet"),
                                    QStringLiteral("Do not show the messages."));
-    parser.addOptions({help, charDelay, save, idle, quiet});
+    const QCommandLineOption tcp(QStringLiteral("tcp"),
+                                 QStringLiteral("Listen on this TCP address (raw, one connection "
+                                                "at a time) instead of a pseudo-terminal; "
+                                                "port 0 takes a free port. IPv6: [::1]:PORT."),
+                                 QStringLiteral("HOST:PORT"));
+    parser.addOptions({help, charDelay, save, idle, quiet, tcp});
 
     if (!parser.parse(arguments))
         return error(parser.errorText());
@@ -79,6 +87,11 @@ DeviceCommandLine parseDeviceCommandLine(const QStringList &arguments)
         result.options.idleSeconds = seconds;
     }
     result.options.quiet = parser.isSet(quiet);
+    if (parser.isSet(tcp)) {
+        result.options.tcpAddress = parser.value(tcp);
+        if (result.options.tcpAddress.isEmpty())
+            return error(QStringLiteral("--tcp needs HOST:PORT"));
+    }
     return result;
 }
 

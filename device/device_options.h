@@ -13,6 +13,7 @@ struct DeviceOptions
     QString saveFile;                  // where to write the received table; empty: nowhere
     std::optional<double> idleSeconds; // exit after this long without data
     bool quiet = false;                // no display lines, only warnings and the summary
+    QString tcpAddress;                // "HOST:PORT" to listen on instead of a pseudo-terminal
 };
 
 struct DeviceCommandLine

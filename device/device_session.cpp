@@ -81,10 +81,8 @@ DeviceSession::End DeviceSession::run(int fd, int stopFd)
             m_error = QStringLiteral("read: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
             return End::ReadError;
         }
-        if (count == 0) {
-            m_error = QStringLiteral("read: the line was closed");
-            return End::ReadError;
-        }
+        if (count == 0)
+            return End::Closed;
         lastData = now;
         receive(buffer, count, now.time_since_epoch());
     }

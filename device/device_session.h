@@ -17,15 +17,17 @@ public:
     using LineSink = std::function<void(const QString &line)>;
 
     enum class End {
-        Stopped,  // the stop descriptor became readable
-        Idle,     // no data for the idle time
-        ReadError // reading the line failed (see errorString())
+        Stopped,   // the stop descriptor became readable
+        Idle,      // no data for the idle time
+        ReadError, // reading the line failed (see errorString())
+        Closed     // the sender closed the line (a network connection ending)
     };
 
     DeviceSession(const DeviceOptions &options, LineSink print);
 
-    // Reads from `fd` (non-blocking) until `stopFd` becomes readable, the idle time has passed
-    // or a read fails. Bytes that come in one read count as arriving together.
+    // Reads from `fd` (non-blocking) until `stopFd` becomes readable, the idle time has passed,
+    // the sender closes the line or a read fails. Bytes that come in one read count as arriving
+    // together.
     End run(int fd, int stopFd);
 
     // Decodes bytes that arrived at `at`: shows the messages they complete and the short gaps.

@@ -4,6 +4,7 @@
 #include "device_options.h"
 #include "device_session.h"
 #include "pseudo_terminal.h"
+#include "tcp_device_server.h"
 
 #include <QString>
 #include <QStringList>
@@ -75,6 +76,9 @@ int main(int argc, char **argv)
                               .arg(QString::fromLocal8Bit(std::strerror(errno))));
         return 1;
     }
+    if (!commandLine.options.tcpAddress.isEmpty())
+        return norvane::runTcpDevice(commandLine.options, stopPipe[0], printLine);
+
     norvane::PseudoTerminal terminal;
     if (!terminal.open()) {
         printLine(stderr, QStringLiteral("norvane-device: cannot create a pseudo-terminal: ") +

@@ -8,7 +8,7 @@
 #include "progress_window.h"
 #include "qt_file_dialog.h"
 #include "qt_message_box.h"
-#include "qt_serial_port.h"
+#include "serial_port_factory.h"
 #include "steady_pause.h"
 
 #include <QCheckBox>
@@ -72,7 +72,7 @@ Form1::Form1(Form1Services services, QWidget *parent)
 
     if (!m_services.makeSerialPort)
         m_services.makeSerialPort = [](const PortDevices &devices) {
-            return std::make_unique<QtSerialPort>(devices);
+            return makeSerialPort(devices);
         };
     if (!m_services.makePause)
         m_services.makePause = [] {

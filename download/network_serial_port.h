@@ -1,0 +1,62 @@
+#pragma once
+
+#include "host_lookup.h"
+#include "network_address.h"
+#include "serial_port.h"
+#include "tcp_connection.h"
+#include "telnet_codec.h"
+
+#include <optional>
+
+namespace norvane {
+
+// How long each step of a network port may take, in milliseconds.
+struct NetworkPortLimits
+{
+    int openMs = 5000;   // looking up the name, connecting and setting the line, together
+    int writeMs = 10000; // one character waiting for the server to take data again
+    int drainMs = 5000;  // the server acknowledging the last characters
+    int closeMs = 1000;  // the server closing its side after ours
+};
+
+// The serial line on a serial device server, reached over TCP by an address such as
+// "tcp://displays.local:4001" or "rfc2217://10.0.0.5:2217" (see network_address.h).
+//
+// On a raw TCP port the bytes go to the line as they are and the line settings are the
+// server's. On an RFC 2217 port opening also sets the line to 9600 8N1 without flow control
+// and fails when the server does not take those settings; byte 255 is escaped on the way.
+// Each character is sent on its own as soon as it is written.
+class NetworkSerialPort : public SerialPort
+{
+public:
+    explicit NetworkSerialPort(const QString &address, const NetworkPortLimits &limits = {},
+                               HostResolver resolver = resolveHost);
+    ~NetworkSerialPort() override;
+
+    // The address is the port; the number has no say.
+    void setCommPort(qint16) override {}
+    QString deviceName() const override { return m_address; }
+    bool open() override;
+    bool isOpen() const override { return m_connection.isOpen(); }
+    bool write(char c) override;
+    bool drain() override;
+    void close() override;
+    QString errorString() const override { return m_error; }
+
+    // On an RFC 2217 port, the line as the server reported it while the port was opened.
+    TelnetCodec::ReportedLine reportedLine() const;
+
+private:
+    bool setUpLine(const QDeadlineTimer &deadline);
+    bool takeInput();
+    bool fail(const QString &reason);
+
+    QString m_address;
+    NetworkPortLimits m_limits;
+    HostResolver m_resolver;
+    TcpConnection m_connection;
+    std::optional<TelnetCodec> m_telnet; // on RFC 2217 ports only
+    QString m_error;
+};
+
+} // namespace norvane

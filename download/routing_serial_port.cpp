@@ -1,0 +1,48 @@
+#include "routing_serial_port.h"
+
+#include "network_address.h"
+#ifdef Q_OS_UNIX
+#include "network_serial_port.h"
+#endif
+
+namespace norvane {
+
+RoutingSerialPort::RoutingSerialPort(const PortDevices &devices) : m_local(devices) {}
+
+RoutingSerialPort::~RoutingSerialPort()
+{
+    close();
+}
+
+bool RoutingSerialPort::open()
+{
+    close();
+    const QString device = m_local.deviceName();
+    if (isNetworkAddress(device)) {
+#ifdef Q_OS_UNIX
+        m_network = std::make_unique<NetworkSerialPort>(device);
+        m_active = m_network.get();
+#else
+        // Network ports are built on POSIX sockets; here the name is opened as a device, which
+        // fails the usual way.
+        m_active = &m_local;
+#endif
+    } else {
+        m_network.reset();
+        m_active = &m_local;
+    }
+    return m_active->open();
+}
+
+void RoutingSerialPort::close()
+{
+    if (m_active)
+        m_active->close();
+}
+
+QString RoutingSerialPort::errorString() const
+{
+    return m_active ? m_active->errorString() : QString();
+}
+
+} // namespace norvane

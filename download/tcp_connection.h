@@ -1,0 +1,56 @@
+#pragma once
+
+#include "host_lookup.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QString>
+#include <vector>
+
+namespace norvane {
+
+// A TCP connection on a plain POSIX socket, non-blocking, every wait bounded by a deadline.
+// Nagle's algorithm is off, so each small send leaves at once instead of waiting to be bunched
+// with the next. It uses no Qt event machinery and can live on any thread.
+class TcpConnection
+{
+public:
+    TcpConnection() = default;
+    ~TcpConnection();
+    TcpConnection(const TcpConnection &) = delete;
+    TcpConnection &operator=(const TcpConnection &) = delete;
+
+    // Connects to the first of `addresses` that accepts, trying them in turn before `deadline`.
+    bool connectTo(const std::vector<SocketAddress> &addresses, const QDeadlineTimer &deadline);
+    bool isOpen() const { return m_fd >= 0; }
+
+    // Hands all of `bytes` to the operating system, waiting for room until `deadline`.
+    bool send(const QByteArray &bytes, const QDeadlineTimer &deadline);
+
+    // Appends to `bytes` whatever has arrived, waiting until `deadline` for the first of it
+    // (a deadline that has passed: not at all). False when the server has closed the
+    // connection or it failed.
+    bool receive(QByteArray &bytes, const QDeadlineTimer &deadline);
+
+    // Waits until the server has acknowledged every byte sent, or until `deadline`.
+    bool waitUntilSent(const QDeadlineTimer &deadline);
+
+    // Ends the connection. It says so to the server first and, until `deadline`, reads what
+    // still comes until the server closes its side: closing with unread data would reset the
+    // connection, and a reset may make the server throw away what it has not passed on yet.
+    void close(const QDeadlineTimer &deadline);
+
+    // Why the last call failed, in plain words.
+    QString errorString() const { return m_error; }
+
+private:
+    bool connectOne(const SocketAddress &address, const QDeadlineTimer &deadline);
+    bool fail(const QString &reason);
+    bool failWithErrno(const QString &what);
+    void closeNow();
+
+    int m_fd = -1;
+    QString m_error;
+};
+
+} // namespace norvane

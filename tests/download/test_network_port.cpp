@@ -1,0 +1,303 @@
+#include "download_run.h"
+#include "fake_dialogs.h"
+#include "fake_download.h"
+#include "network_address.h"
+#include "network_serial_port.h"
+#include "port_settings.h"
+#include "serial_port_factory.h"
+#include "steady_pause.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <arpa/inet.h>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <netinet/in.h>
+#include <optional>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace norvane;
+using namespace norvane::test;
+
+namespace {
+
+// A TCP server on 127.0.0.1 that takes one connection and runs a script on it, on a thread of
+// its own, so the port under test can block as it does in a download.
+class ScriptedServer
+{
+public:
+    using Script = std::function<void(int fd, QByteArray &received)>;
+
+    explicit ScriptedServer(Script script)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), length);
+        ::listen(m_fd, 1);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this, script] {
+            pollfd ready{m_fd, POLLIN, 0};
+            if (::poll(&ready, 1, 10000) != 1)
+                return;
+            const int connection = ::accept(m_fd, nullptr, nullptr);
+            script(connection, m_received);
+            ::close(connection);
+        });
+    }
+    ~ScriptedServer()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_fd);
+    }
+
+    quint16 port() const { return m_port; }
+    // What the connection brought, once the script has ended.
+    QByteArray finish()
+    {
+        m_thread.join();
+        return m_received;
+    }
+
+    // Reads until `enough` says so, the client closes or 10 s have passed.
+    static void readUntil(int fd, QByteArray &received, const std::function<bool()> &enough)
+    {
+        char buffer[512];
+        while (!enough()) {
+            pollfd ready{fd, POLLIN, 0};
+            if (::poll(&ready, 1, 10000) != 1)
+                return;
+            const ssize_t count = ::read(fd, buffer, sizeof buffer);
+            if (count <= 0)
+                return;
+            received.append(buffer, count);
+        }
+    }
+
+private:
+    int m_fd = -1;
+    quint16 m_port = 0;
+    QByteArray m_received;
+    std::thread m_thread;
+};
+
+// A port on 127.0.0.1 on which nothing listens.
+quint16 unusedPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&address), length);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+void sendAll(int fd, const QByteArray &bytes)
+{
+    [[maybe_unused]] const ssize_t sent = ::send(fd, bytes.constData(), size_t(bytes.size()), 0);
+}
+
+// A name lookup that never answers until the test lets it go.
+struct StuckLookup
+{
+    std::mutex mutex;
+    std::condition_variable released;
+    bool free = false;
+
+    void release()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        free = true;
+        released.notify_all();
+    }
+};
+
+enum class Server { None, ClosesAfter50Bytes, RefusesComPort, Silent, StuckLookup };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Server)
+
+class TestNetworkPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseAddress_data();
+    void parseAddress();
+    void portSettingsKeepAddresses();
+    void failures_data();
+    void failures();
+};
+
+void TestNetworkPort::parseAddress_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("network");   // isNetworkAddress()
+    QTest::addColumn<QString>("parsed"); // "raw|rfc2217 host port", empty: invalid
+
+    QTest::newRow("raw TCP") << "tcp://127.0.0.1:4001" << true << "raw 127.0.0.1 4001";
+    QTest::newRow("RFC 2217, name")
+        << "rfc2217://displays.local:2217" << true << "rfc2217 displays.local 2217";
+    QTest::newRow("scheme in capitals") << "RFC2217://Box:7" << true << "rfc2217 box 7";
+    QTest::newRow("IPv6 literal") << "tcp://[::1]:4001" << true << "raw ::1 4001";
+    QTest::newRow("no port") << "tcp://box" << true << "";
+    QTest::newRow("port 0") << "tcp://box:0" << true << "";
+    QTest::newRow("port too big") << "tcp://box:65536" << true << "";
+    QTest::newRow("no host") << "rfc2217://:2217" << true << "";
+    QTest::newRow("path") << "tcp://box:4001/ttyS0" << true << "";
+    QTest::newRow("local device") << "/dev/ttyUSB0" << false << "";
+    QTest::newRow("other scheme") << "telnet://box:23" << false << "";
+}
+
+void TestNetworkPort::parseAddress()
+{
+    QFETCH(QString, device);
+    QFETCH(bool, network);
+    QFETCH(QString, parsed);
+
+    QCOMPARE(isNetworkAddress(device), network);
+    const std::optional<NetworkAddress> address = parseNetworkAddress(device);
+    QString got;
+    if (address)
+        got = QStringLiteral("%1 %2 %3")
+                  .arg(address->protocol == NetworkAddress::Protocol::Rfc2217 ? "rfc2217" : "raw",
+                       QString::fromLatin1(address->host))
+                  .arg(address->port);
+    QCOMPARE(got, parsed);
+}
+
+void TestNetworkPort::portSettingsKeepAddresses()
+{
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath(QStringLiteral("setup.ini"));
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Ports],tcp://10.0.0.5:4001,rfc2217://[fe80::1]:2217,,rfc2217://box:7\r\n");
+    file.close();
+
+    const PortDevices devices = ReadPortSettings(fileName);
+    QCOMPARE(devices[0], QStringLiteral("tcp://10.0.0.5:4001"));
+    QCOMPARE(devices[1], QStringLiteral("rfc2217://[fe80::1]:2217"));
+    QCOMPARE(devices[3], QStringLiteral("rfc2217://box:7"));
+}
+
+void TestNetworkPort::failures_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<Server>("server");
+    QTest::addColumn<QString>("error"); // a pattern for errorString()
+
+    QTest::newRow("nothing listens") << "tcp" << Server::None << "connection refused";
+    QTest::newRow("server closes mid-run")
+        << "tcp" << Server::ClosesAfter50Bytes
+        << "^(The server closed the connection|The connection was lost: .+)\\.$";
+    QTest::newRow("server closes mid-run, RFC 2217")
+        << "rfc2217" << Server::ClosesAfter50Bytes
+        << "^(The server closed the connection|The connection was lost: .+)\\.$";
+    QTest::newRow("COM port control refused")
+        << "rfc2217" << Server::RefusesComPort << "^The server refuses COM port control";
+    QTest::newRow("server never answers")
+        << "rfc2217" << Server::Silent << "^The server did not finish setting up the line";
+    QTest::newRow("name lookup never answers")
+        << "tcp" << Server::StuckLookup << "^Looking up the host name took too long";
+}
+
+void TestNetworkPort::failures()
+{
+    QFETCH(QString, scheme);
+    QFETCH(Server, server);
+    QFETCH(QString, error);
+
+    const auto answerRfc2217 = [](int fd, QByteArray &received) {
+        // Agrees to everything and sets the line as asked.
+        ScriptedServer::readUntil(fd, received, [&] { return received.size() >= 9; });
+        const QByteArray yes("\xff\xfd\x00\xff\xfb\x00\xff\xfd\x2c", 9);
+        const QByteArray set("\xff\xfa\x2c\x65\x00\x00\x25\x80\xff\xf0"
+                             "\xff\xfa\x2c\x66\x08\xff\xf0\xff\xfa\x2c\x67\x01\xff\xf0"
+                             "\xff\xfa\x2c\x68\x01\xff\xf0\xff\xfa\x2c\x69\x01\xff\xf0",
+                             38);
+        sendAll(fd, yes + set);
+    };
+    ScriptedServer::Script script = [](int fd, QByteArray &received) {
+        ScriptedServer::readUntil(fd, received, [] { return false; });
+    };
+    if (server == Server::ClosesAfter50Bytes) {
+        script = [=](int fd, QByteArray &received) {
+            if (scheme == QLatin1String("rfc2217"))
+                answerRfc2217(fd, received);
+            const int start = int(received.size());
+            ScriptedServer::readUntil(fd, received, [&] { return received.size() >= start + 50; });
+        };
+    } else if (server == Server::RefusesComPort) {
+        script = [](int fd, QByteArray &received) {
+            ScriptedServer::readUntil(fd, received, [&] { return received.size() >= 9; });
+            sendAll(fd, QByteArray("\xff\xfd\x00\xff\xfe\x2c", 6));
+            ScriptedServer::readUntil(fd, received, [] { return false; });
+        };
+    }
+    std::optional<ScriptedServer> listening;
+    if (server != Server::None && server != Server::StuckLookup)
+        listening.emplace(script);
+    const QString address = QStringLiteral("%1://127.0.0.1:%2")
+                                .arg(scheme)
+                                .arg(listening ? listening->port() : unusedPort());
+
+    // The real port from the factory, or one with a short time limit and a lookup that hangs.
+    auto stuck = std::make_shared<StuckLookup>();
+    NetworkPortLimits limits;
+    limits.openMs = 500;
+    std::unique_ptr<SerialPort> port;
+    if (server == Server::Silent || server == Server::StuckLookup) {
+        HostResolver resolver = resolveHost;
+        if (server == Server::StuckLookup)
+            resolver = [stuck](const QByteArray &host, quint16 port) {
+                std::unique_lock<std::mutex> lock(stuck->mutex);
+                stuck->released.wait(lock, [&] { return stuck->free; });
+                return resolveHost(host, port);
+            };
+        port = std::make_unique<NetworkSerialPort>(address, limits, resolver);
+    } else {
+        port = makeSerialPort(address);
+    }
+
+    MessageTable messages;
+    EventLog log;
+    FakeControls controls(log);
+    controls.selected = {0, 1, 2, 3, 4, 5};
+    FakeProgress progress(log);
+    FakeMessageBox messageBox;
+    SteadyPause pause;
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!RunDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 0}, controls,
+                         progress, *port, pause, messageBox));
+    // Much less than the 5 s any step may take, and far from a hang.
+    QVERIFY2(timer.elapsed() < 8000, qPrintable(QString::number(timer.elapsed())));
+    stuck->release();
+
+    QVERIFY2(port->errorString().contains(
+                 QRegularExpression(error, QRegularExpression::CaseInsensitiveOption)),
+             qPrintable(port->errorString()));
+    QCOMPARE(messageBox.texts.size(), 1);
+    QVERIFY(messageBox.texts[0].startsWith("Error while sending data to port: " + address));
+    QVERIFY(!port->isOpen());
+    QVERIFY(controls.mainVisible);
+}
+
+QTEST_GUILESS_MAIN(TestNetworkPort)
+#include "test_network_port.moc"

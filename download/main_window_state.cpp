@@ -1,7 +1,5 @@
 #include "main_window_state.h"
 
-#include "settings_file.h"
-
 namespace norvane {
 
 void LoadMainWindow(MainWindowState &state, MessageList &list, const QString &settingsFile)

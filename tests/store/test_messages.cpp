@@ -630,7 +630,7 @@ private slots:
         file.close();
         QProcess load;
         load.start(QStringLiteral(LOAD_PEAK), {name});
-        QVERIFY(load.waitForFinished(300000));
+        QVERIFY(load.waitForFinished(60000));
         const QByteArrayList result = load.readAllStandardOutput().trimmed().split(' ');
         QCOMPARE(result.size(), 3);
         QCOMPARE(result[0], QByteArray("0"));

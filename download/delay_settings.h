@@ -9,10 +9,9 @@ constexpr qint16 DefaultCharDelay = 10;    // ms after every character
 constexpr qint16 DefaultRecordDelay = 200; // ms after every message
 
 // Sets CharDelay and RecordDelay: first the defaults, then the two fields after the first field
-// "[Delay]" of the settings file, if it has them. Never fails outward: a missing or unreadable
-// file, a missing marker or value, or a value outside -32768..32767 leaves the defaults (or the
-// first value with the second default) in place.
-void ReadDelaySettings(qint16 &CharDelay, qint16 &RecordDelay,
-                       const QString &fileName = QStringLiteral("setup.ini"));
+// "[Delay]" of the settings file `fileName`, if it has them (see readSettings). Never fails
+// outward: a missing or unreadable file, a missing marker or value, or a value outside
+// -32768..32767 leaves the defaults (or the first value with the second default) in place.
+void ReadDelaySettings(qint16 &CharDelay, qint16 &RecordDelay, const QString &fileName);
 
 } // namespace norvane

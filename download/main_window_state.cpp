@@ -4,8 +4,11 @@ namespace norvane {
 
 void LoadMainWindow(MainWindowState &state, MessageList &list, const QString &settingsFile)
 {
-    ReadDelaySettings(state.CharDelay, state.RecordDelay, settingsFile);
-    state.ports = ReadPortSettings(settingsFile);
+    // One reading of the settings file gives the pauses and the port devices alike.
+    const Settings settings = readSettingsFile(settingsFile);
+    state.CharDelay = settings.CharDelay;
+    state.RecordDelay = settings.RecordDelay;
+    state.ports = settings.ports;
     // The table starts empty whatever the settings file held.
     ClearMessages(state.Messages, list);
 }

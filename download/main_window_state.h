@@ -3,6 +3,7 @@
 #include "delay_settings.h"
 #include "message_table.h"
 #include "port_settings.h"
+#include "settings_file.h"
 
 namespace norvane {
 
@@ -17,9 +18,10 @@ struct MainWindowState
     PortDevices ports;
 };
 
-// The main window's start-up: reads the delay settings (and the port devices) from the settings
-// file, then empties the table and fills the list, whatever the file held.
+// The main window's start-up: reads the delay settings and the port devices from the settings
+// file (opened once, see readSettingsFile), then empties the table and fills the list, whatever
+// the file held.
 void LoadMainWindow(MainWindowState &state, MessageList &list,
-                    const QString &settingsFile = QStringLiteral("setup.ini"));
+                    const QString &settingsFile = SettingsFileName);
 
 } // namespace norvane

@@ -1,8 +1,6 @@
 #include "port_settings.h"
 
-#include "field_reader.h"
-
-#include <QFile>
+#include "settings_file.h"
 
 namespace norvane {
 
@@ -15,7 +13,7 @@ QString defaultPortDevice(int portNumber)
 #endif
 }
 
-static PortDevices defaultPortDevices()
+PortDevices defaultPortDevices()
 {
     PortDevices devices;
     for (int i = 0; i < PortCount; ++i)
@@ -25,30 +23,7 @@ static PortDevices defaultPortDevices()
 
 PortDevices ReadPortSettings(const QString &fileName)
 {
-    PortDevices devices = defaultPortDevices();
-
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return devices;
-    FieldReader reader(file);
-    QByteArray field;
-
-    do {
-        if (!reader.readField(field))
-            return devices;
-    } while (field != "[Ports]");
-
-    // The device names share the marker's line; the next line is none of their business.
-    for (int i = 0; i < PortCount && !reader.lastFieldEndedLine(); ++i) {
-        if (!reader.readField(field))
-            break;
-        const QByteArray name = field.trimmed();
-        // Device names are paths, so they are decoded the way the file system encodes them:
-        // the device opened is the one whose name has exactly these bytes.
-        if (!name.isEmpty())
-            devices[i] = QFile::decodeName(name);
-    }
-    return devices;
+    return readSettingsFile(fileName).ports;
 }
 
 } // namespace norvane

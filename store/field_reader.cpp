@@ -2,20 +2,21 @@
 
 #include <QIODevice>
 
+#include <algorithm>
+#include <cstring>
+
 namespace norvane {
 
 namespace {
 
 constexpr qint64 ChunkSize = 64 * 1024;
 
-bool isSeparator(char c)
-{
-    return c == ',' || c == '\r' || c == '\n';
-}
-
 } // namespace
 
-FieldReader::FieldReader(QIODevice &device) : m_device(device) {}
+FieldReader::FieldReader(QIODevice &device, qsizetype keptLength)
+    : m_device(device), m_keptLength(keptLength)
+{
+}
 
 // Makes sure at least one unread byte is buffered. False at the end of the device or after a
 // read error (which is remembered: nothing more is read once the device has failed).
@@ -27,14 +28,14 @@ bool FieldReader::fill()
         return false;
     m_buffer.resize(ChunkSize);
     const qint64 got = m_device.read(m_buffer.data(), ChunkSize);
+    m_pos = 0;
+    m_nextQuote = m_nextComma = m_nextCr = m_nextLf = -1;
     if (got < 0) {
         m_failed = true;
         m_buffer.clear();
-        m_pos = 0;
         return false;
     }
     m_buffer.resize(got);
-    m_pos = 0;
     return got > 0;
 }
 
@@ -51,6 +52,26 @@ int FieldReader::takeByte()
     return c;
 }
 
+// The position of the next byte `c` at or after the read position, or the buffer's size when
+// there is none. `known` remembers the answer until the read position passes it, so each kind
+// of byte is searched for at most once over the buffer however many short fields it holds.
+qsizetype FieldReader::next(char c, qsizetype &known)
+{
+    if (known < m_pos) {
+        const char *begin = m_buffer.constData();
+        const void *hit = std::memchr(begin + m_pos, c, std::size_t(m_buffer.size() - m_pos));
+        known = hit ? static_cast<const char *>(hit) - begin : m_buffer.size();
+    }
+    return known;
+}
+
+void FieldReader::keep(QByteArray &field, const char *begin, qsizetype length) const
+{
+    const qsizetype room = m_keptLength - field.size();
+    if (room > 0)
+        field.append(begin, std::min(room, length));
+}
+
 bool FieldReader::readField(QByteArray &field)
 {
     field.clear();
@@ -61,45 +82,32 @@ bool FieldReader::readField(QByteArray &field)
     if (peekByte() == '"') {
         takeByte();
         // Quoted part: up to the closing quote; a doubled quote stands for one quote.
-        for (;;) {
-            if (!fill())
-                break; // never closed: the field runs to the end of the device
-            const char *begin = m_buffer.constData() + m_pos;
-            const char *end = m_buffer.constData() + m_buffer.size();
-            const char *p = begin;
-            while (p != end && *p != '"')
-                ++p;
-            field.append(begin, p - begin);
-            m_pos += p - begin;
-            if (p == end)
+        while (fill()) { // a quote never closed runs to the end of the device
+            const qsizetype quote = next('"', m_nextQuote);
+            keep(field, m_buffer.constData() + m_pos, quote - m_pos);
+            m_pos = quote;
+            if (quote == m_buffer.size())
                 continue;
             takeByte(); // the quote
-            if (peekByte() == '"') {
-                takeByte();
-                field.append('"');
-                continue;
-            }
-            break;
+            if (peekByte() != '"')
+                break;
+            takeByte();
+            keep(field, "\"", 1);
         }
     }
 
     // Unquoted part (or what follows a closing quote): up to the next separator.
-    for (;;) {
-        if (!fill())
-            break; // the end of the device also ends the line
-        const char *begin = m_buffer.constData() + m_pos;
-        const char *end = m_buffer.constData() + m_buffer.size();
-        const char *p = begin;
-        while (p != end && !isSeparator(*p))
-            ++p;
-        field.append(begin, p - begin);
-        m_pos += p - begin;
-        if (p == end)
+    while (fill()) { // the end of the device also ends the line
+        const qsizetype separator =
+            std::min({next(',', m_nextComma), next('\r', m_nextCr), next('\n', m_nextLf)});
+        keep(field, m_buffer.constData() + m_pos, separator - m_pos);
+        m_pos = separator;
+        if (separator == m_buffer.size())
             continue;
-        const int separator = takeByte();
-        if (separator == ',')
+        const int c = takeByte();
+        if (c == ',')
             m_endedLine = false;
-        else if (separator == '\r' && peekByte() == '\n')
+        else if (c == '\r' && peekByte() == '\n')
             takeByte();
         break;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <limits>
 
 class QIODevice;
 
@@ -16,10 +17,15 @@ namespace norvane {
 //   characters between the closing quote and the next separator are appended. A quote that is
 //   never closed runs to the end of the device.
 // - Asking for a field when no byte is left, or when the device fails, is the failure.
+//
+// Every field is read to its end, but only its first `keptLength` bytes are kept, so a field
+// without an end in sight (a huge file with no separator) costs no more memory than that.
 class FieldReader
 {
 public:
-    explicit FieldReader(QIODevice &device);
+    static constexpr qsizetype WholeField = std::numeric_limits<qsizetype>::max();
+
+    explicit FieldReader(QIODevice &device, qsizetype keptLength = WholeField);
 
     // Reads the next field into `field`. Returns false on failure (nothing left, read error);
     // `field` is then empty.
@@ -33,10 +39,18 @@ private:
     bool fill();
     int peekByte();
     int takeByte();
+    qsizetype next(char c, qsizetype &known);
+    void keep(QByteArray &field, const char *begin, qsizetype length) const;
 
     QIODevice &m_device;
+    const qsizetype m_keptLength;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    // Where the next quote, comma, CR and LF of the buffer were last found (see next()).
+    qsizetype m_nextQuote = -1;
+    qsizetype m_nextComma = -1;
+    qsizetype m_nextCr = -1;
+    qsizetype m_nextLf = -1;
     bool m_failed = false;
     bool m_endedLine = true;
 };

@@ -1,10 +1,11 @@
 #include "message_file.h"
 
 #include "field_reader.h"
+#include "open_regular_file.h"
 #include "user_dialogs.h"
+#include "write_whole_file.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace norvane {
 
@@ -29,48 +30,39 @@ void SaveMessageFile(const MessageTable &Messages, FileDialog &dialog, MessageBo
 }
 
 // Entries are replaced one by one as their fields arrive, so a file that ends early still
-// sets the entries it holds; the rest keep what they had.
+// sets the entries it holds; the rest keep what they had. Only the 32 bytes an entry can hold
+// are kept of each field, however long it runs.
 bool readMessageFile(const QString &fileName, MessageTable &Messages)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openRegularFile(file, fileName))
         return false;
-    FieldReader reader(file);
+    FieldReader reader(file, EntryLength);
     QByteArray field;
     for (QByteArray &entry : Messages) {
         if (!reader.readField(field))
             return false;
-        entry = field.left(EntryLength);
+        entry = field;
     }
     return true;
 }
 
-// The whole file goes to a temporary file beside the target, which replaces the target only
-// once everything is written and flushed. A failure at any point leaves an existing file as
-// it was, and QSaveFile removes the temporary file.
 bool writeMessageFile(const QString &fileName, const MessageTable &Messages)
 {
     QByteArray content;
     content.reserve(MessageCount * (2 * EntryLength + 4));
     for (const QByteArray &entry : Messages)
         content += messageFileLine(entry) + "\r\n";
-
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeWholeFile(fileName, content);
 }
 
-// Quoting keeps entries that hold separators or quotes intact through a save and a load;
-// every other entry is written exactly as it is, so such files stay plain one-entry-per-line.
+// Quoting keeps entries that hold separators, or begin with a quote, intact through a save and a
+// load. Every other entry is written exactly as it is, a double quote inside it included: a
+// reader that knows no doubled quotes reads such a line back unchanged as well.
 QByteArray messageFileLine(const QByteArray &entry)
 {
-    const bool needsQuotes =
-        entry.contains(',') || entry.contains('"') || entry.contains('\r') || entry.contains('\n');
+    const bool needsQuotes = entry.startsWith('"') || entry.contains(',') || entry.contains('\r') ||
+                             entry.contains('\n');
     if (!needsQuotes)
         return entry;
     QByteArray quoted = entry;

@@ -16,19 +16,21 @@ class MessageBoxView;
 void LoadMessageFile(MessageTable &Messages, MessageList &list, FileDialog &dialog,
                      MessageBoxView &messageBox);
 
-// "Save As": asks for a file and writes the 1000 entries, one line each, ended by CR LF.
-// The target is replaced only once every line is written; on a failure it keeps its earlier
-// content and the user is told "Error while writing data to file: " + the name.
+// "Save As": asks for a file and writes the 1000 entries, one line each, ended by CR LF (see
+// writeWholeFile for how an existing file is replaced or written in place). On a failure the
+// user is told "Error while writing data to file: " + the name.
 void SaveMessageFile(const MessageTable &Messages, FileDialog &dialog, MessageBoxView &messageBox);
 
 // The file parts of the two operations, without dialog and message box.
-// readMessageFile stores fields into `Messages` as they are read and returns false on failure.
+// readMessageFile stores fields into `Messages` as they are read and returns false on failure;
+// it reads regular files only (see openRegularFile).
 bool readMessageFile(const QString &fileName, MessageTable &Messages);
-// writeMessageFile returns false on failure, leaving any existing file untouched.
+// writeMessageFile returns false on failure.
 bool writeMessageFile(const QString &fileName, const MessageTable &Messages);
 
 // One line of a message file for an entry, without its line end: the entry as it is, or, when it
-// holds a comma, a double quote, CR or LF, between double quotes with inner quotes doubled.
+// holds a comma, CR or LF or begins with a double quote, between double quotes with inner quotes
+// doubled.
 QByteArray messageFileLine(const QByteArray &entry);
 
 } // namespace norvane

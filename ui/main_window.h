@@ -34,7 +34,7 @@ struct Form1Services
     std::function<std::unique_ptr<Pause>()> makePause;
     std::unique_ptr<FileDialog> fileDialog;
     std::unique_ptr<MessageBoxView> messageBox;
-    QString settingsFile = QStringLiteral("setup.ini");
+    QString settingsFile = SettingsFileName;
 };
 
 // The main window: the message list, the fields, the buttons, the port and terminator choices.

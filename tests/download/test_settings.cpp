@@ -1,12 +1,17 @@
 #include "delay_settings.h"
 #include "fake_list.h"
+#include "fifo_reader_guard.h"
 #include "main_window_state.h"
 #include "port_settings.h"
+#include "settings_file.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace norvane;
 
@@ -32,6 +37,9 @@ private slots:
 
     void portSettings_data();
     void portSettings();
+
+    void bothSections_data();
+    void bothSections();
 
     void startUp_data();
     void startUp();
@@ -150,6 +158,45 @@ void TestSettings::portSettings()
         QCOMPARE(ports[i], expected[i].isEmpty() ? DefaultPorts[i] : expected[i]);
 }
 
+// Both sections come from one pass over the fields, each as if read on its own.
+void TestSettings::bothSections_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("charDelay");
+    QTest::addColumn<int>("recordDelay");
+    QTest::addColumn<QStringList>("ports"); // "" keeps the default of that port
+
+    QTest::newRow("ports marker as a delay")
+        << QByteArray("[Delay],[Ports],5\n") << 0 << 5 << QStringList{"5", "", "", ""};
+    QTest::newRow("delay marker as a port name") << QByteArray("[Ports],[Delay],25,400\n") << 25
+                                                 << 400 << QStringList{"[Delay]", "25", "400", ""};
+    QTest::newRow("ports first, delay next line")
+        << QByteArray("[Ports],a,b\n[Delay]\n1\n2\n") << 1 << 2 << QStringList{"a", "b", "", ""};
+    QTest::newRow("delay ends early, ports still read")
+        << QByteArray("[Delay],40000,[Ports],a\n") << 10 << 200 << QStringList{"a", "", "", ""};
+    QTest::newRow("delay values after the ports line")
+        << QByteArray("[Ports]\n[Delay],7,8,9\n") << 7 << 8 << QStringList{"", "", "", ""};
+    QTest::newRow("over-long name kept in part")
+        << "[Ports]," + QByteArray(100000, 'p') + "\n[Delay],3,4" << 3 << 4
+        << QStringList{QString(SettingsFieldLength, 'p'), "", "", ""};
+}
+
+void TestSettings::bothSections()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, charDelay);
+    QFETCH(int, recordDelay);
+    QFETCH(QStringList, ports);
+
+    QBuffer buffer(&content);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const Settings settings = readSettings(buffer);
+    QCOMPARE(int(settings.CharDelay), charDelay);
+    QCOMPARE(int(settings.RecordDelay), recordDelay);
+    for (int i = 0; i < PortCount; ++i)
+        QCOMPARE(settings.ports[i], ports[i].isEmpty() ? DefaultPorts[i] : ports[i]);
+}
+
 void TestSettings::startUp_data()
 {
     QTest::addColumn<QString>("file");
@@ -161,6 +208,8 @@ void TestSettings::startUp_data()
     QTest::newRow("missing") << "missing" << 10 << 200 << DefaultPorts[0];
     QTest::newRow("directory") << "directory" << 10 << 200 << DefaultPorts[0];
     QTest::newRow("unreadable") << "unreadable" << 10 << 200 << DefaultPorts[0];
+    QTest::newRow("FIFO without a writer") << "fifo" << 10 << 200 << DefaultPorts[0];
+    QTest::newRow("endless device") << "/dev/zero" << 10 << 200 << DefaultPorts[0];
 }
 
 void TestSettings::startUp()
@@ -170,7 +219,9 @@ void TestSettings::startUp()
     QFETCH(int, recordDelay);
     QFETCH(QString, com1);
 
-    const QString name = m_dir->filePath(QStringLiteral("setup.ini"));
+    const QString name = file.startsWith('/') ? file : m_dir->filePath(QStringLiteral("setup.ini"));
+    if (file == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
     if (file == "directory")
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("setup.ini")));
     if (file == "file" || file == "unreadable")
@@ -185,7 +236,8 @@ void TestSettings::startUp()
     state.RecordDelay = 2;
     state.Messages[3] = "left over";
     test::FakeList list;
-    LoadMainWindow(state, list, name);
+    // Start-up must not wait for a FIFO's writer.
+    QVERIFY(test::finishesWithoutWriter(name, [&] { LoadMainWindow(state, list, name); }));
 
     QCOMPARE(int(state.CharDelay), charDelay);
     QCOMPARE(int(state.RecordDelay), recordDelay);

@@ -1,15 +1,24 @@
 #include "fake_dialogs.h"
 #include "fake_list.h"
+#include "fifo_reader_guard.h"
 #include "message_file.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace norvane;
@@ -38,6 +47,25 @@ QStringList entriesOf(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
                                QDir::System);
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat info = {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+// A socket bound to `path`; the caller closes it.
+int bindSocket(const QString &path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+        qFatal("cannot bind a socket to %s", qPrintable(path));
+    return fd;
 }
 
 // Lines "line 0" .. "line <n-1>", each ended by `end`.
@@ -84,6 +112,30 @@ struct Window
         SaveMessageFile(Messages, dialog, messageBox);
     }
 };
+
+constexpr int NoMount = 77;
+
+// Saves the table right after "New" over an earlier file on a full tmpfs mounted over `dir`;
+// run in a child process. Returns 0 when the failure shows and nothing is lost or left behind.
+int saveOnFullDisk(const QString &dir)
+{
+    const QByteArray path = QFile::encodeName(dir);
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", path.constData(), "tmpfs", 0, "size=4k") != 0)
+        return NoMount;
+    const QString name = dir + "/messages.txt";
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write("earlier") != 7 || !file.flush())
+        return NoMount;
+    file.close();
+    Window w;
+    ClearMessages(w.Messages, w.list);
+    w.save(name);
+    const bool kept = w.messageBox.texts == QStringList{WriteError + name} &&
+                      readBytes(name) == "earlier" && entriesOf(dir) == QStringList{"messages.txt"};
+    return kept ? 0 : 1;
+}
 
 // One row of a data table; string literals become QByteArray, NUL bytes inside included.
 template <typename T> T cell(const T &value)
@@ -248,7 +300,9 @@ private slots:
         row("plain", "HELLO", "HELLO");
         row("blanks kept", "  HI   ", "  HI   ");
         row("comma", "A,B", "\"A,B\"");
-        row("quotes doubled", "say \"hi\"", "\"say \"\"hi\"\"\"");
+        row("quote inside is plain", "12\" PIZZA", "12\" PIZZA");
+        row("leading quote", "\"hi\"", "\"\"\"hi\"\"\"");
+        row("comma and quotes", "say \"hi\", go", "\"say \"\"hi\"\", go\"");
         row("CR", "a\rb", "\"a\rb\"");
         row("LF", "a\nb", "\"a\nb\"");
         row("NUL is plain", "a\0b", "a\0b");
@@ -339,7 +393,8 @@ private slots:
             Checks{{0, cell("a\0b")}, {999, cell("a\0b")}});
         row("one 50 MB line", QByteArray(50 * 1024 * 1024, 'h'), 1,
             Checks{{0, QByteArray(32, 'h')}});
-        for (const char *failure : {"missing", "directory", "unreadable", "read error"})
+        for (const char *failure : {"missing", "directory", "unreadable", "read error",
+                                    "FIFO without a writer", "/dev/zero", "socket"})
             row(failure, numberedLines(1000), 0, Checks{});
     }
 
@@ -349,12 +404,17 @@ private slots:
         QFETCH(int, replaced);
         QFETCH(Checks, checks);
         const QByteArray tag = QTest::currentDataTag();
-        QString name = m_dir->filePath(tag);
+        QString name = tag.startsWith('/') ? QString(tag) : m_dir->filePath(tag);
+        int socket = -1;
         if (tag == "directory") {
             QVERIFY(QDir().mkdir(name));
         } else if (tag == "read error") {
             name = "/proc/self/mem"; // opens, but reading its first bytes (address 0) fails
-        } else if (tag != "missing") {
+        } else if (tag == "socket") {
+            socket = bindSocket(name);
+        } else if (tag.startsWith("FIFO")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+        } else if (tag != "missing" && tag != "/dev/zero") {
             writeBytes(name, content);
         }
         if (tag == "unreadable") {
@@ -363,7 +423,12 @@ private slots:
             QVERIFY(QFile::setPermissions(name, QFileDevice::WriteOwner));
         }
         Window w;
-        w.load(name);
+        if (tag.startsWith("FIFO"))
+            QVERIFY(finishesWithoutWriter(name, [&] { w.load(name); }));
+        else
+            w.load(name);
+        if (socket >= 0)
+            ::close(socket);
         QCOMPARE(w.messageBox.texts,
                  replaced == MessageCount ? QStringList() : QStringList{ReadError + name});
         for (const auto &[k, entry] : checks)
@@ -395,25 +460,36 @@ private slots:
     }
 
     // A failed save shows the message, leaves the earlier file (and whatever is in the way) as it
-    // was and leaves no temporary file behind.
+    // was and leaves no temporary file behind. A name that is no regular file is not touched,
+    // nor waited on. A file written in place (hard-linked) holds what was written until the
+    // failure; the message is what matters there.
     void saveFailure_data()
     {
         QTest::addColumn<int>("sizeLimit"); // bytes the file may grow to (binds even root); 0: none
-        row("missing directory", 0);
-        row("parent is a file", 0);
-        row("target is a directory", 0);
-        row("read-only directory", 0);
-        row("write fails part-way", 4096);
+        QTest::addColumn<bool>("full");     // a table of full entries, or the one right after "New"
+        row("missing directory", 0, true);
+        row("parent is a file", 0, true);
+        row("target is a directory", 0, true);
+        row("write fails part-way", 4096, true);
+        row("write fails, table after New", 1000, false);
+        row("target is a FIFO without a reader", 0, false);
+        row("target is a socket", 0, false);
+        row("target is a device node", 0, false);
+        row("hard link, write fails in place", 1000, false);
     }
 
     void saveFailure()
     {
         QFETCH(int, sizeLimit);
+        QFETCH(bool, full);
         const QByteArray tag = QTest::currentDataTag();
         const QString dir = m_dir->path();
         QString name = m_dir->filePath("messages.txt");
         QString kept = name;
         writeBytes(kept, "earlier");
+        const QString specialName = m_dir->filePath("special");
+        const QByteArray special = QFile::encodeName(specialName);
+        int socket = -1;
         if (tag == "missing directory") {
             name = m_dir->filePath("nowhere/messages.txt");
         } else if (tag == "parent is a file") {
@@ -422,14 +498,26 @@ private slots:
             name = m_dir->filePath("folder");
             QVERIFY(QDir().mkdir(name));
             writeBytes(kept = name + "/inside.txt", "earlier");
-        } else if (tag == "read-only directory") {
-            if (geteuid() == 0)
-                QSKIP("root can write into a read-only directory");
-            QVERIFY(QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        } else if (tag == "target is a FIFO without a reader") {
+            QCOMPARE(::mkfifo(special.constData(), 0600), 0);
+            name = specialName;
+        } else if (tag == "target is a socket") {
+            socket = bindSocket(name = specialName);
+        } else if (tag == "target is a device node") {
+            if (::mknod(special.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+                QSKIP("no device node can be made here");
+            name = specialName;
+        } else if (tag.startsWith("hard link")) {
+            QCOMPARE(::link(QFile::encodeName(kept).constData(), special.constData()), 0);
+            kept.clear();
         }
-        const QStringList before = entriesOf(dir);
+        const struct stat before = statOf(name);
+        const QStringList entriesBefore = entriesOf(dir);
         Window w;
-        w.Messages.fill(QByteArray(32, 'n'));
+        if (full)
+            w.Messages.fill(QByteArray(32, 'n'));
+        else
+            ClearMessages(w.Messages, w.list);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit small = saved;
@@ -440,12 +528,114 @@ private slots:
         w.save(name);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
+        if (socket >= 0)
+            ::close(socket);
+
+        QCOMPARE(w.messageBox.texts, QStringList{WriteError + name});
+        QCOMPARE(entriesOf(dir), entriesBefore);
+        const struct stat after = statOf(name);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mode, before.st_mode);
+        if (!kept.isEmpty())
+            QCOMPARE(readBytes(kept), QByteArray("earlier"));
+    }
+
+    // A full disk, made as a tmpfs of one page (taken by the earlier file) in a mount namespace
+    // of a child process, so that the mount ends with the child.
+    void saveFailsOnFullDisk()
+    {
+        const QString dir = m_dir->path();
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(saveOnFullDisk(dir));
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        if (WEXITSTATUS(status) == NoMount)
+            QSKIP("no file system can be mounted here");
+        QCOMPARE(WEXITSTATUS(status), 0);
+    }
+
+    // Saving through a link writes what the link names, and a file that is not simply the
+    // user's own is written in place: the links, owner, group and permissions stay.
+    void saveKeepsWhatTheNameIs_data()
+    {
+        QTest::addColumn<bool>("inPlace"); // the file keeps its inode
+        row("symbolic link", false);
+        row("hard link", true);
+        row("someone else's file", true);
+        row("other group", false);
+        row("read-only folder", true);
+    }
+
+    void saveKeepsWhatTheNameIs()
+    {
+        QFETCH(bool, inPlace);
+        const QByteArray tag = QTest::currentDataTag();
+        const bool root = ::geteuid() == 0;
+        if ((tag == "someone else's file" || tag == "other group") && !root)
+            QSKIP("only root can give a file away");
+        if (tag == "read-only folder" && root)
+            QSKIP("root can write into a read-only directory");
+        const QString dir = m_dir->path();
+        const QString file = m_dir->filePath("messages.txt");
+        const QString other = m_dir->filePath("other.txt");
+        writeBytes(file, "earlier");
+        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ReadGroup));
+        QString name = file;
+        const QByteArray path = QFile::encodeName(file);
+        if (tag == "symbolic link") {
+            QVERIFY(QFile::link("messages.txt", name = other));
+        } else if (tag == "hard link") {
+            QCOMPARE(::link(path.constData(), QFile::encodeName(other).constData()), 0);
+        } else if (tag == "someone else's file") {
+            QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
+        } else if (tag == "other group") {
+            QCOMPARE(::chown(path.constData(), 0, 65534), 0);
+        } else if (tag == "read-only folder") {
+            QVERIFY(QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        }
+        const struct stat before = statOf(file);
+        const QStringList entriesBefore = entriesOf(dir);
+        Window w;
+        w.save(name);
         QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                        QFileDevice::ExeOwner);
 
-        QCOMPARE(w.messageBox.texts, QStringList{WriteError + name});
-        QCOMPARE(entriesOf(dir), before);
-        QCOMPARE(readBytes(kept), QByteArray("earlier"));
+        QVERIFY(w.messageBox.texts.isEmpty());
+        const QByteArray content = QByteArray("old\r\n").repeated(MessageCount);
+        QCOMPARE(readBytes(name), content);
+        QCOMPARE(entriesOf(dir), entriesBefore);
+        const struct stat after = statOf(file);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_ino == before.st_ino, inPlace);
+        if (tag == "symbolic link")
+            QVERIFY(QFileInfo(name).isSymLink());
+        if (tag == "hard link")
+            QCOMPARE(readBytes(other), content);
+    }
+
+    // A 4 GiB file without a separator (sparse, so it takes no disk space) is one field: entry 0
+    // gets its first 32 bytes and the load ends with the read error, without ever holding the
+    // field. The load runs in a process of its own, whose peak memory is all it used.
+    void hugeFieldLoadsInLittleMemory()
+    {
+        const QString name = m_dir->filePath("huge.txt");
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(qint64(4) << 30));
+        file.close();
+        QProcess load;
+        load.start(QStringLiteral(LOAD_PEAK), {name});
+        QVERIFY(load.waitForFinished(60000));
+        const QByteArrayList result = load.readAllStandardOutput().trimmed().split(' ');
+        QCOMPARE(result.size(), 3);
+        QCOMPARE(result[0], QByteArray("0"));
+        QCOMPARE(result[1], QByteArray(2 * EntryLength, '0'));
+        QVERIFY2(result[2].toLong() < 50 * 1024, result[2] + " KiB");
     }
 
 private:

@@ -27,8 +27,10 @@ extern "C" void onStopSignal(int)
     errno = savedErrno;
 }
 
-// SIGINT and SIGTERM make the stop pipe readable, which ends the session's poll.
-bool installStopSignals()
+// SIGINT and SIGTERM make the stop pipe readable, which ends the session's poll. SIGPIPE is
+// ignored: a reader of our output that goes away (`norvane-device | head`) must not end the
+// device, which keeps decoding and still saves what it received.
+bool installSignals()
 {
     if (::pipe(stopPipe) != 0)
         return false;
@@ -40,12 +42,20 @@ bool installStopSignals()
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
     return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
+           ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           ::sigaction(SIGPIPE, &ignore, nullptr) == 0;
 }
 
+// Once a write to a stream has failed (its reader has gone, EPIPE), nothing more is written to
+// it; the stream's error flag remembers that.
 void printLine(std::FILE *stream, const QString &line)
 {
+    if (std::ferror(stream))
+        return;
     std::fputs(line.toLocal8Bit().constData(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
@@ -71,7 +81,7 @@ int main(int argc, char **argv)
         break;
     }
 
-    if (!installStopSignals()) {
+    if (!installSignals()) {
         printLine(stderr, QStringLiteral("norvane-device: cannot install signal handlers: %1")
                               .arg(QString::fromLocal8Bit(std::strerror(errno))));
         return 1;

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace norvane::test {
 
 // Real downloads through a Qt serial port into the virtual device program, which shows, counts
@@ -23,7 +26,25 @@ class DeviceDownloadTest : public QObject
 private slots:
     void programReceivesEveryMessage_data();
     void programReceivesEveryMessage();
+    void programOutlivesItsReader();
 };
+
+namespace {
+
+// Bytes the process has read so far, from all its descriptors together; -1 if unknown.
+qint64 bytesRead(qint64 pid)
+{
+    QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar: "))
+            return line.mid(7).toLongLong();
+    }
+    return -1;
+}
+
+} // namespace
 
 void DeviceDownloadTest::programReceivesEveryMessage_data()
 {
@@ -135,6 +156,51 @@ void DeviceDownloadTest::programReceivesEveryMessage()
             .arg(bytes - runs * sent);
     QVERIFY2(lines.constLast().startsWith(summary), qPrintable(lines.constLast()));
     QCOMPARE(lines.constLast().endsWith(QLatin1String("n/a")), bytes == 0);
+}
+
+// "norvane-device | head -n 2": the reader goes away after the port line. The device keeps
+// decoding what arrives and, when stopped, exits as usual and saves it.
+void DeviceDownloadTest::programOutlivesItsReader()
+{
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("received.txt"));
+    QProcess device;
+    QProcess head;
+    device.setStandardOutputProcess(&head);
+    device.start(QStringLiteral(NORVANE_DEVICE_PROGRAM), {"--save", saved});
+    head.start(QStringLiteral("head"), {"-n", "2"});
+    QVERIFY(head.waitForFinished(10000));
+    const QString path = QRegularExpression(QStringLiteral("^\\[Ports\\],(\\S+)$"),
+                                            QRegularExpression::MultilineOption)
+                             .match(QString::fromLocal8Bit(head.readAllStandardOutput()))
+                             .captured(1);
+    QVERIFY(!path.isEmpty());
+
+    const QByteArray text = "HELLO           WORLD           ";
+    const QByteArray stream = "N7\rM" + text + "\rN12\rM" + text + "\r";
+    const qint64 before = bytesRead(device.processId());
+    QVERIFY(before >= 0);
+    const int line = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY);
+    QVERIFY(line >= 0);
+    QCOMPARE(::write(line, stream.constData(), std::size_t(stream.size())), stream.size());
+    ::close(line);
+    // Stop it only once it has read everything, so that the saved table is complete.
+    QTRY_VERIFY_WITH_TIMEOUT(bytesRead(device.processId()) >= before + stream.size() ||
+                                 device.state() == QProcess::NotRunning,
+                             10000);
+    if (device.state() != QProcess::NotRunning) {
+        device.terminate();
+        QVERIFY(device.waitForFinished(10000));
+    }
+    QCOMPARE(device.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(device.exitCode(), 0);
+    QCOMPARE(device.readAllStandardError(), QByteArray());
+
+    MessageTable loaded;
+    QVERIFY(readMessageFile(saved, loaded));
+    QCOMPARE(loaded[7], text);
+    QCOMPARE(loaded[12], text);
+    QCOMPARE(loaded[0], QByteArray());
 }
 
 } // namespace norvane::test

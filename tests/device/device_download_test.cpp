@@ -206,4 +206,4 @@ void DeviceDownloadTest::programOutlivesItsReader()
 } // namespace norvane::test
 
 QTEST_GUILESS_MAIN(norvane::test::DeviceDownloadTest)
-#include "test_device_download.moc"
+#include "device_download_test.moc"

@@ -132,7 +132,7 @@ enum class Server { None, ClosesAfter50Bytes, RefusesComPort, Silent, StuckLooku
 
 Q_DECLARE_METATYPE(Server)
 
-class TestNetworkPort : public QObject
+class NetworkPortTest : public QObject
 {
     Q_OBJECT
 
@@ -144,7 +144,7 @@ private slots:
     void failures();
 };
 
-void TestNetworkPort::parseAddress_data()
+void NetworkPortTest::parseAddress_data()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<bool>("network");   // isNetworkAddress()
@@ -164,7 +164,7 @@ void TestNetworkPort::parseAddress_data()
     QTest::newRow("other scheme") << "telnet://box:23" << false << "";
 }
 
-void TestNetworkPort::parseAddress()
+void NetworkPortTest::parseAddress()
 {
     QFETCH(QString, device);
     QFETCH(bool, network);
@@ -181,7 +181,7 @@ void TestNetworkPort::parseAddress()
     QCOMPARE(got, parsed);
 }
 
-void TestNetworkPort::portSettingsKeepAddresses()
+void NetworkPortTest::portSettingsKeepAddresses()
 {
     QTemporaryDir dir;
     const QString fileName = dir.filePath(QStringLiteral("setup.ini"));
@@ -196,7 +196,7 @@ void TestNetworkPort::portSettingsKeepAddresses()
     QCOMPARE(devices[3], QStringLiteral("rfc2217://box:7"));
 }
 
-void TestNetworkPort::failures_data()
+void NetworkPortTest::failures_data()
 {
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<Server>("server");
@@ -217,7 +217,7 @@ void TestNetworkPort::failures_data()
         << "tcp" << Server::StuckLookup << "^Looking up the host name took too long";
 }
 
-void TestNetworkPort::failures()
+void NetworkPortTest::failures()
 {
     QFETCH(QString, scheme);
     QFETCH(Server, server);
@@ -299,5 +299,5 @@ void TestNetworkPort::failures()
     QVERIFY(controls.mainVisible);
 }
 
-QTEST_GUILESS_MAIN(TestNetworkPort)
-#include "test_network_port.moc"
+QTEST_GUILESS_MAIN(NetworkPortTest)
+#include "network_port_test.moc"

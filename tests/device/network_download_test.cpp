@@ -238,4 +238,4 @@ void NetworkDownloadTest::rfc2217ThroughSer2net()
 }
 
 QTEST_GUILESS_MAIN(NetworkDownloadTest)
-#include "test_network_download.moc"
+#include "network_download_test.moc"

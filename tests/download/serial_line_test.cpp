@@ -107,7 +107,7 @@ struct Rig
 
 } // namespace
 
-class TestSerialLine : public QObject
+class SerialLineTest : public QObject
 {
     Q_OBJECT
 
@@ -121,7 +121,7 @@ private slots:
     void permissionDenied();
 };
 
-void TestSerialLine::lineSettings()
+void SerialLineTest::lineSettings()
 {
     Line line;
     // Start from settings that differ in every respect the device depends on.
@@ -157,7 +157,7 @@ void TestSerialLine::lineSettings()
     QCOMPARE(line.waitFor(3, 2000), QByteArray("N0\r"));
 }
 
-void TestSerialLine::download_data()
+void SerialLineTest::download_data()
 {
     QTest::addColumn<bool>("all");
     QTest::addColumn<Numbers>("selected");
@@ -171,7 +171,7 @@ void TestSerialLine::download_data()
     QTest::newRow("selection, short pauses") << false << Numbers{0, 7, 999} << 0 << 1 << 1 << 3;
 }
 
-void TestSerialLine::download()
+void SerialLineTest::download()
 {
     QFETCH(bool, all);
     QFETCH(Numbers, selected);
@@ -206,7 +206,7 @@ void TestSerialLine::download()
     QCOMPARE(line.waitFor(expected.size() + 1, 100), expected);
 }
 
-void TestSerialLine::fullTransmitBufferWaits()
+void SerialLineTest::fullTransmitBufferWaits()
 {
     // With no pauses the writer can outrun the line; a full buffer is a wait, not a failure.
     Line line;
@@ -220,7 +220,7 @@ void TestSerialLine::fullTransmitBufferWaits()
     QCOMPARE(line.waitFor(100000, 5000).size(), 100000);
 }
 
-void TestSerialLine::failures_data()
+void SerialLineTest::failures_data()
 {
     QTest::addColumn<QString>("device"); // "": the pseudo-terminal
     QTest::addColumn<int>("chosen");
@@ -241,7 +241,7 @@ void TestSerialLine::failures_data()
     QTest::newRow("stalled line") << "" << 0 << "" << false << -1 << true << "timed out";
 }
 
-void TestSerialLine::failures()
+void SerialLineTest::failures()
 {
     QFETCH(QString, device);
     QFETCH(int, chosen);
@@ -287,7 +287,7 @@ void TestSerialLine::failures()
 
 // A device the user may not write to. As root the port is opened by a child that gives up root
 // first; otherwise the device is made unwritable.
-void TestSerialLine::permissionDenied()
+void SerialLineTest::permissionDenied()
 {
     Line line;
     const bool root = ::geteuid() == 0;
@@ -322,5 +322,5 @@ void TestSerialLine::permissionDenied()
              reason.constData());
 }
 
-QTEST_GUILESS_MAIN(TestSerialLine)
-#include "test_serial_line.moc"
+QTEST_GUILESS_MAIN(SerialLineTest)
+#include "serial_line_test.moc"

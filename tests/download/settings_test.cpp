@@ -25,7 +25,7 @@ const QStringList DefaultPorts{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/t
 
 } // namespace
 
-class TestSettings : public QObject
+class SettingsTest : public QObject
 {
     Q_OBJECT
 
@@ -50,13 +50,13 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestSettings::init()
+void SettingsTest::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
 }
 
-QString TestSettings::writeSettings(const QByteArray &content)
+QString SettingsTest::writeSettings(const QByteArray &content)
 {
     const QString name = m_dir->filePath(QStringLiteral("setup.ini"));
     QFile file(name);
@@ -65,7 +65,7 @@ QString TestSettings::writeSettings(const QByteArray &content)
     return name;
 }
 
-void TestSettings::delaySettings_data()
+void SettingsTest::delaySettings_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("charDelay");
@@ -104,7 +104,7 @@ void TestSettings::delaySettings_data()
         << 25 << 400;
 }
 
-void TestSettings::delaySettings()
+void SettingsTest::delaySettings()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, charDelay);
@@ -118,7 +118,7 @@ void TestSettings::delaySettings()
     QCOMPARE(int(r), recordDelay);
 }
 
-void TestSettings::portSettings_data()
+void SettingsTest::portSettings_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("expected"); // "" keeps the default of that port
@@ -148,7 +148,7 @@ void TestSettings::portSettings_data()
     QTest::newRow("no marker") << QByteArray("[Delay],10,200\n") << QStringList{"", "", "", ""};
 }
 
-void TestSettings::portSettings()
+void SettingsTest::portSettings()
 {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, expected);
@@ -159,7 +159,7 @@ void TestSettings::portSettings()
 }
 
 // Both sections come from one pass over the fields, each as if read on its own.
-void TestSettings::bothSections_data()
+void SettingsTest::bothSections_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("charDelay");
@@ -181,7 +181,7 @@ void TestSettings::bothSections_data()
         << QStringList{QString(SettingsFieldLength, 'p'), "", "", ""};
 }
 
-void TestSettings::bothSections()
+void SettingsTest::bothSections()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, charDelay);
@@ -197,7 +197,7 @@ void TestSettings::bothSections()
         QCOMPARE(settings.ports[i], ports[i].isEmpty() ? DefaultPorts[i] : ports[i]);
 }
 
-void TestSettings::startUp_data()
+void SettingsTest::startUp_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("charDelay");
@@ -212,7 +212,7 @@ void TestSettings::startUp_data()
     QTest::newRow("endless device") << "/dev/zero" << 10 << 200 << DefaultPorts[0];
 }
 
-void TestSettings::startUp()
+void SettingsTest::startUp()
 {
     QFETCH(QString, file);
     QFETCH(int, charDelay);
@@ -250,5 +250,5 @@ void TestSettings::startUp()
     QCOMPARE(list.lines.size(), MessageCount);
 }
 
-QTEST_GUILESS_MAIN(TestSettings)
-#include "test_settings.moc"
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "settings_test.moc"

@@ -84,7 +84,7 @@ Pauses pausesFor(const QVector<int> &pairSizes, qint32 charPause, qint32 recordP
 
 } // namespace
 
-class TestDownloadRun : public QObject
+class DownloadRunTest : public QObject
 {
     Q_OBJECT
 
@@ -102,7 +102,7 @@ private slots:
     void failures();
 };
 
-void TestDownloadRun::sendString_data()
+void DownloadRunTest::sendString_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("charDelay");
@@ -121,7 +121,7 @@ void TestDownloadRun::sendString_data()
     QTest::newRow("last write fails") << QByteArray("abcd") << 10 << 3 << 10;
 }
 
-void TestDownloadRun::sendString()
+void DownloadRunTest::sendString()
 {
     QFETCH(QByteArray, text);
     QFETCH(int, charDelay);
@@ -147,7 +147,7 @@ void TestDownloadRun::sendString()
     QCOMPARE(log.events, expected);
 }
 
-void TestDownloadRun::records_data()
+void DownloadRunTest::records_data()
 {
     QTest::addColumn<int>("number");
     QTest::addColumn<QByteArray>("entry");
@@ -172,7 +172,7 @@ void TestDownloadRun::records_data()
     QTest::newRow("CR, greyed LF") << 1 << QByteArray() << 1 << 2 << "N1\rM" + Blank32 + "\r";
 }
 
-void TestDownloadRun::records()
+void DownloadRunTest::records()
 {
     QFETCH(int, number);
     QFETCH(QByteArray, entry);
@@ -183,7 +183,7 @@ void TestDownloadRun::records()
     QCOMPARE(NumberRecord(number, terminator) + TextRecord(entry, terminator), pair);
 }
 
-void TestDownloadRun::send_data()
+void DownloadRunTest::send_data()
 {
     QTest::addColumn<bool>("all");
     QTest::addColumn<Numbers>("selected");
@@ -203,7 +203,7 @@ void TestDownloadRun::send_data()
     QTest::newRow("selection, 0 and 999, CR LF") << false << Numbers{0, 999} << 1 << 1 << 80;
 }
 
-void TestDownloadRun::send()
+void DownloadRunTest::send()
 {
     QFETCH(bool, all);
     QFETCH(Numbers, selected);
@@ -257,7 +257,7 @@ void TestDownloadRun::send()
     }
 }
 
-void TestDownloadRun::pausesNeverNegative_data()
+void DownloadRunTest::pausesNeverNegative_data()
 {
     QTest::addColumn<int>("charDelay");
     QTest::addColumn<int>("recordDelay");
@@ -270,7 +270,7 @@ void TestDownloadRun::pausesNeverNegative_data()
     QTest::newRow("largest") << 32767 << 32767 << 32767 << 32767;
 }
 
-void TestDownloadRun::pausesNeverNegative()
+void DownloadRunTest::pausesNeverNegative()
 {
     QFETCH(int, charDelay);
     QFETCH(int, recordDelay);
@@ -285,7 +285,7 @@ void TestDownloadRun::pausesNeverNegative()
     QCOMPARE(rig.pause.pauses, pausesFor({37, 38}, charPause, recordPause));
 }
 
-void TestDownloadRun::stepOrder()
+void DownloadRunTest::stepOrder()
 {
     // Com1..Com4 are ports 1..4; with no option chosen the port is 0.
     for (int chosen = -1; chosen < 4; ++chosen) {
@@ -318,7 +318,7 @@ void TestDownloadRun::stepOrder()
     }
 }
 
-void TestDownloadRun::failures_data()
+void DownloadRunTest::failures_data()
 {
     QTest::addColumn<bool>("failOpen");
     QTest::addColumn<int>("failAtByte");
@@ -337,7 +337,7 @@ void TestDownloadRun::failures_data()
     QTest::newRow("drain") << false << -1 << true << 0 << 999 << "Timed out.";
 }
 
-void TestDownloadRun::failures()
+void DownloadRunTest::failures()
 {
     QFETCH(bool, failOpen);
     QFETCH(int, failAtByte);
@@ -378,5 +378,5 @@ void TestDownloadRun::failures()
     QVERIFY(rig.controls.selected == (QSet<int>{5, 6}));
 }
 
-QTEST_GUILESS_MAIN(TestDownloadRun)
-#include "test_download_run.moc"
+QTEST_GUILESS_MAIN(DownloadRunTest)
+#include "download_run_test.moc"

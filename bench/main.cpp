@@ -6,12 +6,13 @@
 #include "bench_options.h"
 #include "download_controls.h"
 #include "download_run.h"
+#include "message_box_view.h"
 #include "pacing_report.h"
+#include "progress_view.h"
 #include "pseudo_terminal.h"
 #include "serial_port_factory.h"
 #include "steady_pause.h"
 #include "timed_serial_port.h"
-#include "user_dialogs.h"
 
 #include <QCoreApplication>
 #include <chrono>

@@ -2,11 +2,12 @@
 
 #include "download_controls.h"
 #include "fixed_width.h"
+#include "message_box_view.h"
 #include "pause.h"
 #include "port_settings.h"
+#include "progress_view.h"
 #include "serial_output.h"
 #include "serial_port.h"
-#include "user_dialogs.h"
 
 #include <algorithm>
 

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "download_run.h"
+#include "file_dialog.h"
 #include "form1_controls.h"
 #include "list_widget_message_list.h"
 #include "main_window_state.h"
+#include "message_box_view.h"
 #include "pause.h"
 #include "progress_window_view.h"
 #include "serial_port.h"
-#include "user_dialogs.h"
 
 #include <QString>
 #include <QWidget>

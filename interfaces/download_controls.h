@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 namespace norvane {
 
 // What a download reads and switches on the main window.
@@ -19,18 +17,6 @@ public:
     virtual bool isLineSelected(int j) const = 0;
     virtual void hideMainWindow() = 0;
     virtual void showMainWindow() = 0;
-};
-
-// The progress window as a download drives it. The first call of setValue() creates it, hidden.
-class ProgressView
-{
-public:
-    virtual ~ProgressView() = default;
-    virtual void setValue(float value) = 0;           // bar value, 0..1000
-    virtual void setCaption(const QString &text) = 0; // the number label
-    virtual void refresh() = 0;                       // repaint the whole window now
-    virtual void show() = 0;
-    virtual void hide() = 0;
 };
 
 } // namespace norvane

@@ -68,7 +68,7 @@ Form1::Form1(Form1Services services, QWidget *parent)
     m_listView = std::make_unique<ListWidgetMessageList>(*m_list);
     m_controls = std::make_unique<Form1Controls>(*this, *m_list, *m_check1, *m_check2, m_options);
 
-    LoadMainWindow(m_state, *m_listView, m_services.settingsFile);
+    startUpMainWindow(m_state, *m_listView, m_services.settingsFile);
 
     if (!m_services.makeSerialPort)
         m_services.makeSerialPort = [](const PortDevices &devices) {

@@ -1,17 +1,11 @@
 #include "delay_settings.h"
-#include "fake_list.h"
-#include "fifo_reader_guard.h"
-#include "main_window_state.h"
 #include "port_settings.h"
 #include "settings_file.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <sys/stat.h>
 
 using namespace norvane;
 
@@ -40,9 +34,6 @@ private slots:
 
     void bothSections_data();
     void bothSections();
-
-    void startUp_data();
-    void startUp();
 
 private:
     QString writeSettings(const QByteArray &content);
@@ -195,59 +186,6 @@ void SettingsTest::bothSections()
     QCOMPARE(int(settings.RecordDelay), recordDelay);
     for (int i = 0; i < PortCount; ++i)
         QCOMPARE(settings.ports[i], ports[i].isEmpty() ? DefaultPorts[i] : ports[i]);
-}
-
-void SettingsTest::startUp_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("charDelay");
-    QTest::addColumn<int>("recordDelay");
-    QTest::addColumn<QString>("com1");
-
-    QTest::newRow("settings file") << "file" << 25 << 400 << "/dev/ttyUSB0";
-    QTest::newRow("missing") << "missing" << 10 << 200 << DefaultPorts[0];
-    QTest::newRow("directory") << "directory" << 10 << 200 << DefaultPorts[0];
-    QTest::newRow("unreadable") << "unreadable" << 10 << 200 << DefaultPorts[0];
-    QTest::newRow("FIFO without a writer") << "fifo" << 10 << 200 << DefaultPorts[0];
-    QTest::newRow("endless device") << "/dev/zero" << 10 << 200 << DefaultPorts[0];
-}
-
-void SettingsTest::startUp()
-{
-    QFETCH(QString, file);
-    QFETCH(int, charDelay);
-    QFETCH(int, recordDelay);
-    QFETCH(QString, com1);
-
-    const QString name = file.startsWith('/') ? file : m_dir->filePath(QStringLiteral("setup.ini"));
-    if (file == "fifo")
-        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
-    if (file == "directory")
-        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("setup.ini")));
-    if (file == "file" || file == "unreadable")
-        writeSettings("[Delay],25,400\n[Ports],/dev/ttyUSB0\n");
-    if (file == "unreadable") {
-        QVERIFY(QFile::setPermissions(name, QFileDevice::WriteOwner));
-        if (QFile probe(name); probe.open(QIODevice::ReadOnly))
-            QSKIP("permissions do not keep this user from reading (root?)");
-    }
-    MainWindowState state;
-    state.CharDelay = 1;
-    state.RecordDelay = 2;
-    state.Messages[3] = "left over";
-    test::FakeList list;
-    // Start-up must not wait for a FIFO's writer.
-    QVERIFY(test::finishesWithoutWriter(name, [&] { LoadMainWindow(state, list, name); }));
-
-    QCOMPARE(int(state.CharDelay), charDelay);
-    QCOMPARE(int(state.RecordDelay), recordDelay);
-    QCOMPARE(state.ports[0], com1);
-    for (int i = 1; i < PortCount; ++i)
-        QCOMPARE(state.ports[i], DefaultPorts[i]);
-    // The table is emptied and the list filled on every path.
-    for (const QByteArray &entry : state.Messages)
-        QVERIFY(entry.isEmpty());
-    QCOMPARE(list.lines.size(), MessageCount);
 }
 
 QTEST_GUILESS_MAIN(SettingsTest)

@@ -146,7 +146,7 @@ int main(int argc, char **argv)
     const auto cpuBefore = cpuTime();
     const auto started = std::chrono::steady_clock::now();
     const bool sent =
-        RunDownload(scope, DownloadData{messages, options.charDelay, options.recordDelay}, controls,
+        runDownload(scope, DownloadData{messages, options.charDelay, options.recordDelay}, controls,
                     progress, port, pause, messageBox);
     const auto wall = std::chrono::steady_clock::now() - started;
     const auto cpu = cpuTime() - cpuBefore;

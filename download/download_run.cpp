@@ -13,7 +13,7 @@
 
 namespace norvane {
 
-QByteArray RecordTerminator(int crValue, int lfValue)
+QByteArray recordTerminator(int crValue, int lfValue)
 {
     // Only the checked state (1) counts; the greyed state (2) is as good as unchecked.
     QByteArray terminator;
@@ -24,12 +24,12 @@ QByteArray RecordTerminator(int crValue, int lfValue)
     return terminator;
 }
 
-QByteArray NumberRecord(int number, const QByteArray &terminator)
+QByteArray numberRecord(int number, const QByteArray &terminator)
 {
     return 'N' + QByteArray::number(number) + terminator;
 }
 
-QByteArray TextRecord(const QByteArray &entry, const QByteArray &terminator)
+QByteArray textRecord(const QByteArray &entry, const QByteArray &terminator)
 {
     return 'M' + fixedWidth(entry, EntryLength) + terminator;
 }
@@ -51,9 +51,9 @@ bool sendMessages(DownloadScope scope, const DownloadData &data, const QByteArra
 
         if (scope == DownloadScope::SelectedMessages && !controls.isLineSelected(j))
             continue;
-        if (!SendString(port, pause, data.CharDelay, NumberRecord(j, terminator)))
+        if (!SendString(port, pause, data.CharDelay, numberRecord(j, terminator)))
             return false;
-        if (!SendString(port, pause, data.CharDelay, TextRecord(data.Messages[j], terminator)))
+        if (!SendString(port, pause, data.CharDelay, textRecord(data.Messages[j], terminator)))
             return false;
         pause.pause(recordPause);
     }
@@ -62,11 +62,11 @@ bool sendMessages(DownloadScope scope, const DownloadData &data, const QByteArra
 
 } // namespace
 
-bool RunDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
+bool runDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
                  ProgressView &progress, SerialPort &port, Pause &pause, MessageBoxView &messageBox)
 {
     const QByteArray terminator =
-        RecordTerminator(controls.crCheckValue(), controls.lfCheckValue());
+        recordTerminator(controls.crCheckValue(), controls.lfCheckValue());
 
     qint16 portNumber = 0;
     for (int i = 0; i < PortCount; ++i) {

@@ -201,7 +201,7 @@ void Form1::download(DownloadScope scope)
     if (m_downloading)
         return;
     m_downloading = true;
-    RunDownload(scope, DownloadData{m_state.Messages, m_state.CharDelay, m_state.RecordDelay},
+    runDownload(scope, DownloadData{m_state.Messages, m_state.CharDelay, m_state.RecordDelay},
                 *m_controls, m_progress, *m_serialPort, *m_pause, *m_services.messageBox);
     m_downloading = false;
 }

@@ -114,7 +114,7 @@ void DeviceDownloadTest::programReceivesEveryMessage()
         FakeMessageBox messageBox;
         QtSerialPort port(PortDevices{path, QString(), QString(), QString()});
         SteadyPause pause;
-        QVERIFY(RunDownload(selected.isEmpty() ? DownloadScope::AllMessages
+        QVERIFY(runDownload(selected.isEmpty() ? DownloadScope::AllMessages
                                                : DownloadScope::SelectedMessages,
                             DownloadData{messages, qint16(charDelay), qint16(recordDelay)},
                             controls, progress, port, pause, messageBox));

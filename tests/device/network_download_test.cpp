@@ -78,7 +78,7 @@ bool download(SerialPort &port, const MessageTable &messages)
     FakeProgress progress(log);
     FakeMessageBox messageBox;
     SteadyPause pause;
-    const bool sent = RunDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 2},
+    const bool sent = runDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 2},
                                   controls, progress, port, pause, messageBox);
     if (!sent)
         qWarning() << messageBox.texts << port.errorString();

@@ -59,7 +59,7 @@ struct Rig
 
     bool run(DownloadScope scope)
     {
-        return RunDownload(scope, DownloadData{messages, charDelay, recordDelay}, controls,
+        return runDownload(scope, DownloadData{messages, charDelay, recordDelay}, controls,
                            progress, port, pause, messageBox);
     }
     // The main window and its buttons are usable again and the port is released.
@@ -179,8 +179,8 @@ void DownloadRunTest::records()
     QFETCH(int, cr);
     QFETCH(int, lf);
     QFETCH(QByteArray, pair);
-    const QByteArray terminator = RecordTerminator(cr, lf);
-    QCOMPARE(NumberRecord(number, terminator) + TextRecord(entry, terminator), pair);
+    const QByteArray terminator = recordTerminator(cr, lf);
+    QCOMPARE(numberRecord(number, terminator) + textRecord(entry, terminator), pair);
 }
 
 void DownloadRunTest::send_data()
@@ -222,12 +222,12 @@ void DownloadRunTest::send()
 
     // Every byte is put down to the number on show when it was written: each pair goes out
     // after its number's progress.
-    const QByteArray terminator = RecordTerminator(cr, lf);
+    const QByteArray terminator = recordTerminator(cr, lf);
     QMap<int, QByteArray> expected, sentUnder;
     QVector<int> pairSizes;
     for (int j = 0; j < MessageCount; ++j) {
         if (all || selected.contains(j)) {
-            expected[j] = NumberRecord(j, terminator) + TextRecord(rig.messages[j], terminator);
+            expected[j] = numberRecord(j, terminator) + textRecord(rig.messages[j], terminator);
             pairSizes.append(expected[j].size());
         }
     }

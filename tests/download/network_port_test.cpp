@@ -190,7 +190,7 @@ void NetworkPortTest::portSettingsKeepAddresses()
     file.write("[Ports],tcp://10.0.0.5:4001,rfc2217://[fe80::1]:2217,,rfc2217://box:7\r\n");
     file.close();
 
-    const PortDevices devices = ReadPortSettings(fileName);
+    const PortDevices devices = readPortSettings(fileName);
     QCOMPARE(devices[0], QStringLiteral("tcp://10.0.0.5:4001"));
     QCOMPARE(devices[1], QStringLiteral("rfc2217://[fe80::1]:2217"));
     QCOMPARE(devices[3], QStringLiteral("rfc2217://box:7"));
@@ -284,7 +284,7 @@ void NetworkPortTest::failures()
     SteadyPause pause;
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!RunDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 0}, controls,
+    QVERIFY(!runDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 0}, controls,
                          progress, *port, pause, messageBox));
     // Much less than the 5 s any step may take, and far from a hang.
     QVERIFY2(timer.elapsed() < 8000, qPrintable(QString::number(timer.elapsed())));

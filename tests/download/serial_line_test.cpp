@@ -100,7 +100,7 @@ struct Rig
 
     bool run(DownloadScope scope, qint16 charDelay = 0, qint16 recordDelay = 0)
     {
-        return RunDownload(scope, DownloadData{messages, charDelay, recordDelay}, controls,
+        return runDownload(scope, DownloadData{messages, charDelay, recordDelay}, controls,
                            progress, port, pause, messageBox);
     }
 };
@@ -186,13 +186,13 @@ void SerialLineTest::download()
     rig.controls.lf = lf;
     rig.controls.chosenOption = 1;
     rig.controls.selected = QSet<int>(selected.begin(), selected.end());
-    const QByteArray terminator = RecordTerminator(cr, lf);
+    const QByteArray terminator = recordTerminator(cr, lf);
     QByteArray expected;
     for (int j = 0; j < MessageCount; ++j) {
         rig.messages[j] = j == 7 ? "HELLO" + QByteArray(27, ' ')
                                  : QByteArray::number(j * 7919) + (j % 3 ? " \xe9,\"" : "");
         if (all || selected.contains(j))
-            expected += NumberRecord(j, terminator) + TextRecord(rig.messages[j], terminator);
+            expected += numberRecord(j, terminator) + textRecord(rig.messages[j], terminator);
     }
 
     line.startReading();

@@ -144,7 +144,7 @@ void SettingsTest::portSettings()
     QFETCH(QByteArray, content);
     QFETCH(QStringList, expected);
 
-    const PortDevices ports = ReadPortSettings(writeSettings(content));
+    const PortDevices ports = readPortSettings(writeSettings(content));
     for (int i = 0; i < PortCount; ++i)
         QCOMPARE(ports[i], expected[i].isEmpty() ? DefaultPorts[i] : expected[i]);
 }

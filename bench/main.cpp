@@ -30,8 +30,8 @@ class BenchControls : public DownloadControls
 {
 public:
     BenchControls(const BenchOptions &options) : m_options(options) {}
-    int crCheckValue() const override { return m_options.cr; }
-    int lfCheckValue() const override { return m_options.lf; }
+    Qt::CheckState crCheckState() const override { return m_options.cr; }
+    Qt::CheckState lfCheckState() const override { return m_options.lf; }
     bool optionValue(int i) const override { return i == 0; }
     void setOptionEnabled(int, bool) override {}
     bool isLineSelected(int j) const override { return j < m_options.messages.value_or(0); }
@@ -84,7 +84,7 @@ double milliseconds(std::chrono::nanoseconds duration)
 const char *terminatorName(const BenchOptions &options)
 {
     static const char *const names[2][2] = {{"none", "lf"}, {"cr", "crlf"}};
-    return names[options.cr == 1][options.lf == 1];
+    return names[options.cr == Qt::Checked][options.lf == Qt::Checked];
 }
 
 } // namespace

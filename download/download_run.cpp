@@ -13,13 +13,13 @@
 
 namespace norvane {
 
-QByteArray recordTerminator(int crValue, int lfValue)
+QByteArray recordTerminator(Qt::CheckState cr, Qt::CheckState lf)
 {
-    // Only the checked state (1) counts; the greyed state (2) is as good as unchecked.
+    // Only the checked state counts; the greyed state is as good as unchecked.
     QByteArray terminator;
-    if (crValue == 1)
+    if (cr == Qt::Checked)
         terminator.append('\r');
-    if (lfValue == 1)
+    if (lf == Qt::Checked)
         terminator.append('\n');
     return terminator;
 }
@@ -66,7 +66,7 @@ bool runDownload(DownloadScope scope, const DownloadData &data, DownloadControls
                  ProgressView &progress, SerialPort &port, Pause &pause, MessageBoxView &messageBox)
 {
     const QByteArray terminator =
-        recordTerminator(controls.crCheckValue(), controls.lfCheckValue());
+        recordTerminator(controls.crCheckState(), controls.lfCheckState());
 
     qint16 portNumber = 0;
     for (int i = 0; i < PortCount; ++i) {

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QtGlobal>
+#include <qnamespace.h>
 
 namespace norvane {
 
@@ -15,8 +16,9 @@ class SerialPort;
 
 enum class DownloadScope { AllMessages, SelectedMessages };
 
-// The record terminator: CR if "CR" has value 1, then LF if "LF" has value 1.
-QByteArray recordTerminator(int crValue, int lfValue);
+// The record terminator: CR if "CR" is checked, then LF if "LF" is checked. A greyed check box
+// counts as unchecked.
+QByteArray recordTerminator(Qt::CheckState cr, Qt::CheckState lf);
 // "N", the number in decimal, the terminator.
 QByteArray numberRecord(int number, const QByteArray &terminator);
 // "M", the entry filled out or cut to 32 characters, the terminator.

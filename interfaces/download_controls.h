@@ -1,5 +1,7 @@
 #pragma once
 
+#include <qnamespace.h>
+
 namespace norvane {
 
 // What a download reads and switches on the main window.
@@ -7,9 +9,9 @@ class DownloadControls
 {
 public:
     virtual ~DownloadControls() = default;
-    // Value of the check box "CR" (Check1) / "LF" (Check2): 0 not checked, 1 checked, 2 greyed.
-    virtual int crCheckValue() const = 0;
-    virtual int lfCheckValue() const = 0;
+    // The state of the check box "CR" (Check1) / "LF" (Check2); greyed is PartiallyChecked.
+    virtual Qt::CheckState crCheckState() const = 0;
+    virtual Qt::CheckState lfCheckState() const = 0;
     // Whether option button i (0..3, "Com1".."Com4") is the chosen one.
     virtual bool optionValue(int i) const = 0;
     virtual void setOptionEnabled(int i, bool enabled) = 0;

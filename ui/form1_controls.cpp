@@ -6,31 +6,14 @@
 
 namespace norvane {
 
-namespace {
-
-int checkValue(const QCheckBox &box)
+Qt::CheckState Form1Controls::crCheckState() const
 {
-    switch (box.checkState()) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    case Qt::Unchecked:
-        break;
-    }
-    return 0;
+    return m_cr.checkState();
 }
 
-} // namespace
-
-int Form1Controls::crCheckValue() const
+Qt::CheckState Form1Controls::lfCheckState() const
 {
-    return checkValue(m_cr);
-}
-
-int Form1Controls::lfCheckValue() const
-{
-    return checkValue(m_lf);
+    return m_lf.checkState();
 }
 
 bool Form1Controls::optionValue(int i) const

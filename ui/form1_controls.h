@@ -21,8 +21,8 @@ public:
     {
     }
 
-    int crCheckValue() const override;
-    int lfCheckValue() const override;
+    Qt::CheckState crCheckState() const override;
+    Qt::CheckState lfCheckState() const override;
     bool optionValue(int i) const override;
     void setOptionEnabled(int i, bool enabled) override;
     bool isLineSelected(int j) const override;

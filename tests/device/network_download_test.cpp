@@ -72,8 +72,8 @@ bool download(SerialPort &port, const MessageTable &messages)
 {
     EventLog log;
     FakeControls controls(log);
-    controls.cr = 1;
-    controls.lf = 1;
+    controls.cr = On;
+    controls.lf = On;
     controls.selected = QSet<int>(Sent.begin(), Sent.end());
     FakeProgress progress(log);
     FakeMessageBox messageBox;

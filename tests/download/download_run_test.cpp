@@ -151,33 +151,33 @@ void DownloadRunTest::records_data()
 {
     QTest::addColumn<int>("number");
     QTest::addColumn<QByteArray>("entry");
-    QTest::addColumn<int>("cr"); // 0 unchecked, 1 checked, 2 greyed
-    QTest::addColumn<int>("lf");
+    QTest::addColumn<Qt::CheckState>("cr");
+    QTest::addColumn<Qt::CheckState>("lf");
     QTest::addColumn<QByteArray>("pair");
 
     const QByteArray exact("0123456789abcdefGHIJKLMNOPQRSTUV");
-    QTest::newRow("0, empty, CR") << 0 << QByteArray() << 1 << 0 << "N0\rM" + Blank32 + "\r";
+    QTest::newRow("0, empty, CR") << 0 << QByteArray() << On << Off << "N0\rM" + Blank32 + "\r";
     QTest::newRow("12, loaded, none")
-        << 12 << QByteArray("abc") << 0 << 0 << "N12Mabc" + QByteArray(29, ' ');
-    QTest::newRow("999, exactly 32, LF") << 999 << exact << 0 << 1 << "N999\nM" + exact + "\n";
+        << 12 << QByteArray("abc") << Off << Off << "N12Mabc" + QByteArray(29, ' ');
+    QTest::newRow("999, exactly 32, LF") << 999 << exact << Off << On << "N999\nM" + exact + "\n";
     QTest::newRow("7, longer is cut, CR LF")
-        << 7 << exact + "wxyz" << 1 << 1 << "N7\r\nM" + exact + "\r\n";
+        << 7 << exact + "wxyz" << On << On << "N7\r\nM" + exact + "\r\n";
     QTest::newRow("trailing spaces kept, greyed CR")
-        << 100 << QByteArray("  x  ") << 2 << 0 << "N100M  x" + QByteArray(29, ' ');
-    QTest::newRow("high bytes kept, greyed CR, LF")
-        << 5 << QByteArray("caf\xe9") << 2 << 1 << "N5\nMcaf\xe9" + QByteArray(28, ' ') + "\n";
+        << 100 << QByteArray("  x  ") << Greyed << Off << "N100M  x" + QByteArray(29, ' ');
+    QTest::newRow("high bytes kept, greyed CR, LF") << 5 << QByteArray("caf\xe9") << Greyed << On
+                                                    << "N5\nMcaf\xe9" + QByteArray(28, ' ') + "\n";
     QTest::newRow("worked example: 7, CR")
-        << 7 << "HELLO" + QByteArray(27, ' ') << 1 << 0
+        << 7 << "HELLO" + QByteArray(27, ' ') << On << Off
         << QByteArray::fromHex("4E370D4D48454C4C4F" + QByteArray(27, ' ').toHex() + "0D");
-    QTest::newRow("CR, greyed LF") << 1 << QByteArray() << 1 << 2 << "N1\rM" + Blank32 + "\r";
+    QTest::newRow("CR, greyed LF") << 1 << QByteArray() << On << Greyed << "N1\rM" + Blank32 + "\r";
 }
 
 void DownloadRunTest::records()
 {
     QFETCH(int, number);
     QFETCH(QByteArray, entry);
-    QFETCH(int, cr);
-    QFETCH(int, lf);
+    QFETCH(Qt::CheckState, cr);
+    QFETCH(Qt::CheckState, lf);
     QFETCH(QByteArray, pair);
     const QByteArray terminator = recordTerminator(cr, lf);
     QCOMPARE(numberRecord(number, terminator) + textRecord(entry, terminator), pair);
@@ -187,28 +187,28 @@ void DownloadRunTest::send_data()
 {
     QTest::addColumn<bool>("all");
     QTest::addColumn<Numbers>("selected");
-    QTest::addColumn<int>("cr");
-    QTest::addColumn<int>("lf");
+    QTest::addColumn<Qt::CheckState>("cr");
+    QTest::addColumn<Qt::CheckState>("lf");
     QTest::addColumn<int>("totalBytes");
 
     // 1000 pairs: 2890 digits, 34 characters of "N" and text record each, 2 terminators each.
-    QTest::newRow("all, CR (initial)") << true << Numbers{} << 1 << 0 << 38890;
-    QTest::newRow("all, none") << true << Numbers{} << 0 << 0 << 36890;
-    QTest::newRow("all, LF") << true << Numbers{} << 0 << 1 << 38890;
-    QTest::newRow("all, CR LF") << true << Numbers{} << 1 << 1 << 40890;
-    QTest::newRow("selection, none") << false << Numbers{} << 1 << 0 << 0;
-    QTest::newRow("selection, 5 and 900") << false << Numbers{900, 5} << 1 << 0 << 76;
-    QTest::newRow("selection, 7") << false << Numbers{7} << 1 << 0 << 37;
-    QTest::newRow("selection, 12, none") << false << Numbers{12} << 0 << 0 << 36;
-    QTest::newRow("selection, 0 and 999, CR LF") << false << Numbers{0, 999} << 1 << 1 << 80;
+    QTest::newRow("all, CR (initial)") << true << Numbers{} << On << Off << 38890;
+    QTest::newRow("all, none") << true << Numbers{} << Off << Off << 36890;
+    QTest::newRow("all, LF") << true << Numbers{} << Off << On << 38890;
+    QTest::newRow("all, CR LF") << true << Numbers{} << On << On << 40890;
+    QTest::newRow("selection, none") << false << Numbers{} << On << Off << 0;
+    QTest::newRow("selection, 5 and 900") << false << Numbers{900, 5} << On << Off << 76;
+    QTest::newRow("selection, 7") << false << Numbers{7} << On << Off << 37;
+    QTest::newRow("selection, 12, none") << false << Numbers{12} << Off << Off << 36;
+    QTest::newRow("selection, 0 and 999, CR LF") << false << Numbers{0, 999} << On << On << 80;
 }
 
 void DownloadRunTest::send()
 {
     QFETCH(bool, all);
     QFETCH(Numbers, selected);
-    QFETCH(int, cr);
-    QFETCH(int, lf);
+    QFETCH(Qt::CheckState, cr);
+    QFETCH(Qt::CheckState, lf);
     QFETCH(int, totalBytes);
 
     Rig rig;

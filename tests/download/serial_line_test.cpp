@@ -161,22 +161,22 @@ void SerialLineTest::download_data()
 {
     QTest::addColumn<bool>("all");
     QTest::addColumn<Numbers>("selected");
-    QTest::addColumn<int>("cr");
-    QTest::addColumn<int>("lf");
+    QTest::addColumn<Qt::CheckState>("cr");
+    QTest::addColumn<Qt::CheckState>("lf");
     QTest::addColumn<int>("charDelay");
     QTest::addColumn<int>("recordDelay");
 
-    QTest::newRow("send all, no pauses") << true << Numbers{} << 1 << 0 << 0 << 0;
-    QTest::newRow("send all, no pauses, CR LF") << true << Numbers{} << 1 << 1 << 0 << 0;
-    QTest::newRow("selection, short pauses") << false << Numbers{0, 7, 999} << 0 << 1 << 1 << 3;
+    QTest::newRow("send all, no pauses") << true << Numbers{} << On << Off << 0 << 0;
+    QTest::newRow("send all, no pauses, CR LF") << true << Numbers{} << On << On << 0 << 0;
+    QTest::newRow("selection, short pauses") << false << Numbers{0, 7, 999} << Off << On << 1 << 3;
 }
 
 void SerialLineTest::download()
 {
     QFETCH(bool, all);
     QFETCH(Numbers, selected);
-    QFETCH(int, cr);
-    QFETCH(int, lf);
+    QFETCH(Qt::CheckState, cr);
+    QFETCH(Qt::CheckState, lf);
     QFETCH(int, charDelay);
     QFETCH(int, recordDelay);
 

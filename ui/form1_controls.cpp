@@ -8,23 +8,23 @@ namespace norvane {
 
 Qt::CheckState Form1Controls::crCheckState() const
 {
-    return m_cr.checkState();
+    return m_crCheck.checkState();
 }
 
 Qt::CheckState Form1Controls::lfCheckState() const
 {
-    return m_lf.checkState();
+    return m_lfCheck.checkState();
 }
 
 bool Form1Controls::optionValue(int i) const
 {
-    return i >= 0 && i < int(m_options.size()) && m_options[i]->isChecked();
+    return i >= 0 && i < int(m_portOptions.size()) && m_portOptions[i]->isChecked();
 }
 
 void Form1Controls::setOptionEnabled(int i, bool enabled)
 {
-    if (i >= 0 && i < int(m_options.size()))
-        m_options[i]->setEnabled(enabled);
+    if (i >= 0 && i < int(m_portOptions.size()))
+        m_portOptions[i]->setEnabled(enabled);
 }
 
 bool Form1Controls::isLineSelected(int j) const

@@ -3,9 +3,9 @@
 #include "download_run.h"
 #include "file_dialog.h"
 #include "form1_controls.h"
-#include "list_widget_message_list.h"
 #include "main_window_state.h"
 #include "message_box_view.h"
+#include "message_list_adapter.h"
 #include "pause.h"
 #include "progress_window_view.h"
 #include "serial_port.h"
@@ -73,18 +73,25 @@ private:
     MainWindowState m_state;
     Form1Services m_services;
 
-    MessageListWidget *m_list = nullptr;
-    std::array<QPushButton *, 6> m_commands{};
-    QCheckBox *m_check1 = nullptr;
-    QCheckBox *m_check2 = nullptr;
-    QLineEdit *m_text1 = nullptr;
-    QLineEdit *m_text2 = nullptr;
-    QLineEdit *m_text3 = nullptr;
-    QLabel *m_label1 = nullptr;
-    std::array<QRadioButton *, 4> m_options{};
+    // The controls, named by role; their object names are in object_names.h.
+    MessageListWidget *m_messageList = nullptr;
+    QPushButton *m_loadButton = nullptr;
+    QPushButton *m_saveAsButton = nullptr;
+    QPushButton *m_newButton = nullptr;
+    QPushButton *m_sendAllButton = nullptr;
+    QPushButton *m_modifyButton = nullptr;
+    QPushButton *m_sendSelectionButton = nullptr;
+    QLineEdit *m_goToEdit = nullptr;
+    QLineEdit *m_firstLineEdit = nullptr;
+    QLineEdit *m_secondLineEdit = nullptr;
+    QLabel *m_goToLabel = nullptr;
+    QCheckBox *m_crCheck = nullptr;
+    QCheckBox *m_lfCheck = nullptr;
+    std::array<QRadioButton *, PortCount> m_portOptions{}; // "Com1" to "Com4"
 
-    std::unique_ptr<ListWidgetMessageList> m_listView;
-    std::unique_ptr<Form1Controls> m_controls;
+    // What the logic sees of them.
+    std::unique_ptr<MessageListAdapter> m_listAdapter;
+    std::unique_ptr<Form1Controls> m_downloadControls;
     ProgressWindowView m_progress;
     std::unique_ptr<SerialPort> m_serialPort;
     std::unique_ptr<Pause> m_pause;

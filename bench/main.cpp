@@ -4,6 +4,7 @@
 
 #include "arrival_recorder.h"
 #include "bench_options.h"
+#include "delay_settings.h"
 #include "download_controls.h"
 #include "download_run.h"
 #include "message_box_view.h"
@@ -130,7 +131,7 @@ int main(int argc, char **argv)
     KeepMessage messageBox;
     const std::unique_ptr<SerialPort> serialPort = makeSerialPort(device);
     TimedSerialPort port(*serialPort,
-                         std::chrono::milliseconds(std::max<qint16>(options.charDelay, 0)));
+                         std::chrono::milliseconds(pauseMilliseconds(options.charDelay)));
     SteadyPause pause;
     const DownloadScope scope =
         options.messages ? DownloadScope::SelectedMessages : DownloadScope::AllMessages;

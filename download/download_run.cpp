@@ -1,5 +1,6 @@
 #include "download_run.h"
 
+#include "delay_settings.h"
 #include "download_controls.h"
 #include "fixed_width.h"
 #include "message_box_view.h"
@@ -8,8 +9,6 @@
 #include "progress_view.h"
 #include "serial_output.h"
 #include "serial_port.h"
-
-#include <algorithm>
 
 namespace norvane {
 
@@ -42,7 +41,7 @@ bool sendMessages(DownloadScope scope, const DownloadData &data, const QByteArra
                   DownloadControls &controls, ProgressView &progress, SerialPort &port,
                   Pause &pause)
 {
-    const qint32 recordPause = std::max<qint32>(0, data.RecordDelay);
+    const qint32 recordPause = pauseMilliseconds(data.RecordDelay);
     for (int j = 0; j < MessageCount; ++j) {
         // The progress shows every number, sent or not, before anything of it goes out.
         progress.setValue(float(j));

@@ -5,6 +5,7 @@
 #include "network_serial_port.h"
 #include "port_settings.h"
 #include "serial_port_factory.h"
+#include "settings_file.h"
 #include "steady_pause.h"
 
 #include <QElapsedTimer>
@@ -184,7 +185,7 @@ void NetworkPortTest::parseAddress()
 void NetworkPortTest::portSettingsKeepAddresses()
 {
     QTemporaryDir dir;
-    const QString fileName = dir.filePath(QStringLiteral("setup.ini"));
+    const QString fileName = dir.filePath(SettingsFileName);
     QFile file(fileName);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[Ports],tcp://10.0.0.5:4001,rfc2217://[fe80::1]:2217,,rfc2217://box:7\r\n");

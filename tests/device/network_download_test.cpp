@@ -2,6 +2,7 @@
 #include "fake_dialogs.h"
 #include "fake_download.h"
 #include "fixed_width.h"
+#include "free_local_port.h"
 #include "message_file.h"
 #include "network_serial_port.h"
 #include "serial_port_factory.h"
@@ -29,20 +30,6 @@ QString readFile(const QString &fileName)
 {
     QFile file(fileName);
     return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
-}
-
-// A free TCP port on 127.0.0.1 for a server the test starts.
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), length);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 // Messages that hold every byte a Telnet or terminal layer could be tempted to change.
@@ -188,7 +175,7 @@ void NetworkDownloadTest::rfc2217ThroughSer2net()
     // The server opens the line at 1200 baud with 2 stop bits and RTS/CTS flow control: only
     // the settings sent over the connection make it 9600 8N1 without flow control. (A
     // pseudo-terminal always has 8 data bits and no parity, so those two prove nothing here.)
-    const quint16 tcpPort = freePort();
+    const quint16 tcpPort = freeLocalPort();
     const QString config = m_dir->filePath(QStringLiteral("ser2net.yaml"));
     QFile file(config);
     QVERIFY(file.open(QIODevice::WriteOnly));

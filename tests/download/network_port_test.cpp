@@ -1,6 +1,7 @@
 #include "download_run.h"
 #include "fake_dialogs.h"
 #include "fake_download.h"
+#include "free_local_port.h"
 #include "network_address.h"
 #include "network_serial_port.h"
 #include "port_settings.h"
@@ -36,16 +37,17 @@ class ScriptedServer
 public:
     using Script = std::function<void(int fd, QByteArray &received)>;
 
-    explicit ScriptedServer(Script script)
+    explicit ScriptedServer(const Script &script)
     {
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), length);
-        ::listen(m_fd, 1);
-        ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length);
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+            ::listen(m_fd, 1) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            qFatal("cannot listen on 127.0.0.1");
         m_port = ntohs(address.sin_port);
         m_thread = std::thread([this, script] {
             pollfd ready{m_fd, POLLIN, 0};
@@ -92,20 +94,6 @@ private:
     QByteArray m_received;
     std::thread m_thread;
 };
-
-// A port on 127.0.0.1 on which nothing listens.
-quint16 unusedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), length);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 void sendAll(int fd, const QByteArray &bytes)
 {
@@ -256,7 +244,7 @@ void NetworkPortTest::failures()
         listening.emplace(script);
     const QString address = QStringLiteral("%1://127.0.0.1:%2")
                                 .arg(scheme)
-                                .arg(listening ? listening->port() : unusedPort());
+                                .arg(listening ? listening->port() : freeLocalPort());
 
     // The real port from the factory, or one with a short time limit and a lookup that hangs.
     auto stuck = std::make_shared<StuckLookup>();

@@ -49,7 +49,7 @@ void SettingsTest::init()
 
 QString SettingsTest::writeSettings(const QByteArray &content)
 {
-    const QString name = m_dir->filePath(SettingsFileName);
+    QString name = m_dir->filePath(SettingsFileName);
     QFile file(name);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         qFatal("cannot write %s", qPrintable(name));

@@ -1,5 +1,30 @@
 #pragma once
 
+// The main window, and a map of the program for whoever reads it first.
+//
+// Naming: names that come with the design stay as they are: the controls' object names (kind plus
+// number, "Command1", "Text2": see object_names.h, the only place in the program that spells them)
+// and the procedures and data of the table, the file and the download (ClearMessages,
+// ModifyMessage, LoadMessageFile, SendString, ReadDelaySettings, Messages, CharDelay, ...).
+// Everything else is ours and named by its role: functions and variables in camelCase, members with
+// m_, types and constants in PascalCase (m_loadButton, runDownload, readMessageFile, MessageCount).
+//
+// Four libraries, each seeing only those listed before it:
+// - interfaces/ (header-only, Qt Core): how the logic reaches what it does not own. MessageList,
+//   FileDialog, MessageBoxView, DownloadControls, ProgressView, SerialPort, Pause.
+// - store/ (Qt Core): the message table and its list lines, the message file, and the text
+//   helpers (field reader, number conversion, Windows-1252). Works on a MessageList, a FileDialog
+//   and a MessageBoxView.
+// - download/ (Qt Core, SerialPort): the settings file, the paced serial output, the download
+//   run, and the real SerialPort (local and network ports) and Pause (SteadyPause).
+// - ui/ (Widgets): this window and the progress window, and the adapters that implement the
+//   control interfaces with widgets: MessageListAdapter, Form1Controls, ProgressWindowView,
+//   QtFileDialog, QtMessageBox.
+// Form1 owns the program's data (MainWindowState, filled by startUpMainWindow) and wires each
+// control's event to one operation of store/ or download/, handing it the adapters. The tests
+// hand the same operations fakes of the interfaces (tests/fakes/) and drive this window through
+// Form1Harness (tests/ui/), which finds the controls by role.
+
 #include "download_run.h"
 #include "file_dialog.h"
 #include "form1_controls.h"

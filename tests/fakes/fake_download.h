@@ -2,7 +2,6 @@
 
 #include "download_controls.h"
 #include "event_log.h"
-#include "message_box_view.h"
 #include "pause.h"
 #include "progress_view.h"
 #include "serial_port.h"

@@ -11,6 +11,6 @@ demo:
 	scripts/demo
 
 bench:
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	cmake --build build -j2 --target norvane-bench-pacing
+	cmake --preset plain >/dev/null
+	cmake --build --preset plain -j2 --target norvane-bench-pacing
 	build/bench/norvane-bench-pacing --messages 50

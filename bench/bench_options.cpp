@@ -94,10 +94,11 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     if (parser.isSet(terminator)) {
         const QString kind = parser.value(terminator);
         if (kind == QLatin1String("none") || kind == QLatin1String("lf"))
-            options.cr = 0;
+            options.cr = Qt::Unchecked;
         else if (kind != QLatin1String("cr") && kind != QLatin1String("crlf"))
             return error(QStringLiteral("--terminator is one of none, cr, lf, crlf"));
-        options.lf = kind == QLatin1String("lf") || kind == QLatin1String("crlf") ? 1 : 0;
+        options.lf = kind == QLatin1String("lf") || kind == QLatin1String("crlf") ? Qt::Checked
+                                                                                  : Qt::Unchecked;
     }
     if (parser.isSet(port)) {
         options.port = parser.value(port);

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <qnamespace.h>
 
 namespace norvane {
 
@@ -10,9 +11,9 @@ struct BenchOptions
 {
     qint16 charDelay = 10;
     qint16 recordDelay = 200;
-    std::optional<int> messages; // send 0..N-1 as a selection; none: send all
-    int cr = 1;                  // the "CR" and "LF" check box values for --terminator
-    int lf = 0;
+    std::optional<int> messages;     // send 0..N-1 as a selection; none: send all
+    Qt::CheckState cr = Qt::Checked; // the "CR" and "LF" check boxes for --terminator
+    Qt::CheckState lf = Qt::Unchecked;
     QString port; // write to this device instead of a pseudo-terminal of our own
 };
 

@@ -4,14 +4,16 @@
 
 #include "arrival_recorder.h"
 #include "bench_options.h"
+#include "delay_settings.h"
 #include "download_controls.h"
 #include "download_run.h"
+#include "message_box_view.h"
 #include "pacing_report.h"
+#include "progress_view.h"
 #include "pseudo_terminal.h"
 #include "serial_port_factory.h"
 #include "steady_pause.h"
 #include "timed_serial_port.h"
-#include "user_dialogs.h"
 
 #include <QCoreApplication>
 #include <chrono>
@@ -29,8 +31,8 @@ class BenchControls : public DownloadControls
 {
 public:
     BenchControls(const BenchOptions &options) : m_options(options) {}
-    int crCheckValue() const override { return m_options.cr; }
-    int lfCheckValue() const override { return m_options.lf; }
+    Qt::CheckState crCheckState() const override { return m_options.cr; }
+    Qt::CheckState lfCheckState() const override { return m_options.lf; }
     bool optionValue(int i) const override { return i == 0; }
     void setOptionEnabled(int, bool) override {}
     bool isLineSelected(int j) const override { return j < m_options.messages.value_or(0); }
@@ -83,7 +85,7 @@ double milliseconds(std::chrono::nanoseconds duration)
 const char *terminatorName(const BenchOptions &options)
 {
     static const char *const names[2][2] = {{"none", "lf"}, {"cr", "crlf"}};
-    return names[options.cr == 1][options.lf == 1];
+    return names[options.cr == Qt::Checked][options.lf == Qt::Checked];
 }
 
 } // namespace
@@ -129,7 +131,7 @@ int main(int argc, char **argv)
     KeepMessage messageBox;
     const std::unique_ptr<SerialPort> serialPort = makeSerialPort(device);
     TimedSerialPort port(*serialPort,
-                         std::chrono::milliseconds(std::max<qint16>(options.charDelay, 0)));
+                         std::chrono::milliseconds(pauseMilliseconds(options.charDelay)));
     SteadyPause pause;
     const DownloadScope scope =
         options.messages ? DownloadScope::SelectedMessages : DownloadScope::AllMessages;
@@ -145,7 +147,7 @@ int main(int argc, char **argv)
     const auto cpuBefore = cpuTime();
     const auto started = std::chrono::steady_clock::now();
     const bool sent =
-        RunDownload(scope, DownloadData{messages, options.charDelay, options.recordDelay}, controls,
+        runDownload(scope, DownloadData{messages, options.charDelay, options.recordDelay}, controls,
                     progress, port, pause, messageBox);
     const auto wall = std::chrono::steady_clock::now() - started;
     const auto cpu = cpuTime() - cpuBefore;

@@ -1,13 +1,13 @@
 #include "pacing_report.h"
 
-#include <algorithm>
+#include "delay_settings.h"
 
 namespace norvane {
 
 double pacingModelSeconds(qint64 characters, int messages, qint16 charDelay, qint16 recordDelay)
 {
-    const double charMs = std::max<qint16>(charDelay, 0);
-    const double recordMs = std::max<qint16>(recordDelay, 0);
+    const double charMs = pauseMilliseconds(charDelay);
+    const double recordMs = pauseMilliseconds(recordDelay);
     return (double(characters) * charMs + double(messages) * recordMs) / 1000.0;
 }
 

@@ -59,7 +59,7 @@ std::optional<DecodedMessage> PairDecoder::step(char byte, ArrivalTime at)
             take(byte, at);
             m_number = m_number * 10 + (byte - '0');
             ++m_digits;
-        } else if (m_digits == 0) {
+        } else if (m_digits == 0) { // NOLINT(bugprone-branch-clone): no digit, no number
             giveUp(byte, at);
         } else if (byte == 'M') {
             startText(byte, at);

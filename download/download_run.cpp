@@ -1,34 +1,34 @@
 #include "download_run.h"
 
+#include "delay_settings.h"
 #include "download_controls.h"
 #include "fixed_width.h"
+#include "message_box_view.h"
 #include "pause.h"
 #include "port_settings.h"
+#include "progress_view.h"
 #include "serial_output.h"
 #include "serial_port.h"
-#include "user_dialogs.h"
-
-#include <algorithm>
 
 namespace norvane {
 
-QByteArray RecordTerminator(int crValue, int lfValue)
+QByteArray recordTerminator(Qt::CheckState cr, Qt::CheckState lf)
 {
-    // Only the checked state (1) counts; the greyed state (2) is as good as unchecked.
+    // Only the checked state counts; the greyed state is as good as unchecked.
     QByteArray terminator;
-    if (crValue == 1)
+    if (cr == Qt::Checked)
         terminator.append('\r');
-    if (lfValue == 1)
+    if (lf == Qt::Checked)
         terminator.append('\n');
     return terminator;
 }
 
-QByteArray NumberRecord(int number, const QByteArray &terminator)
+QByteArray numberRecord(int number, const QByteArray &terminator)
 {
     return 'N' + QByteArray::number(number) + terminator;
 }
 
-QByteArray TextRecord(const QByteArray &entry, const QByteArray &terminator)
+QByteArray textRecord(const QByteArray &entry, const QByteArray &terminator)
 {
     return 'M' + fixedWidth(entry, EntryLength) + terminator;
 }
@@ -41,7 +41,7 @@ bool sendMessages(DownloadScope scope, const DownloadData &data, const QByteArra
                   DownloadControls &controls, ProgressView &progress, SerialPort &port,
                   Pause &pause)
 {
-    const qint32 recordPause = std::max<qint32>(0, data.RecordDelay);
+    const qint32 recordPause = pauseMilliseconds(data.RecordDelay);
     for (int j = 0; j < MessageCount; ++j) {
         // The progress shows every number, sent or not, before anything of it goes out.
         progress.setValue(float(j));
@@ -50,9 +50,9 @@ bool sendMessages(DownloadScope scope, const DownloadData &data, const QByteArra
 
         if (scope == DownloadScope::SelectedMessages && !controls.isLineSelected(j))
             continue;
-        if (!SendString(port, pause, data.CharDelay, NumberRecord(j, terminator)))
+        if (!SendString(port, pause, data.CharDelay, numberRecord(j, terminator)))
             return false;
-        if (!SendString(port, pause, data.CharDelay, TextRecord(data.Messages[j], terminator)))
+        if (!SendString(port, pause, data.CharDelay, textRecord(data.Messages[j], terminator)))
             return false;
         pause.pause(recordPause);
     }
@@ -61,11 +61,11 @@ bool sendMessages(DownloadScope scope, const DownloadData &data, const QByteArra
 
 } // namespace
 
-bool RunDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
+bool runDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
                  ProgressView &progress, SerialPort &port, Pause &pause, MessageBoxView &messageBox)
 {
     const QByteArray terminator =
-        RecordTerminator(controls.crCheckValue(), controls.lfCheckValue());
+        recordTerminator(controls.crCheckState(), controls.lfCheckState());
 
     qint16 portNumber = 0;
     for (int i = 0; i < PortCount; ++i) {

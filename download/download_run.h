@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QtGlobal>
+#include <qnamespace.h>
 
 namespace norvane {
 
@@ -15,12 +16,13 @@ class SerialPort;
 
 enum class DownloadScope { AllMessages, SelectedMessages };
 
-// The record terminator: CR if "CR" has value 1, then LF if "LF" has value 1.
-QByteArray RecordTerminator(int crValue, int lfValue);
+// The record terminator: CR if "CR" is checked, then LF if "LF" is checked. A greyed check box
+// counts as unchecked.
+QByteArray recordTerminator(Qt::CheckState cr, Qt::CheckState lf);
 // "N", the number in decimal, the terminator.
-QByteArray NumberRecord(int number, const QByteArray &terminator);
+QByteArray numberRecord(int number, const QByteArray &terminator);
 // "M", the entry filled out or cut to 32 characters, the terminator.
-QByteArray TextRecord(const QByteArray &entry, const QByteArray &terminator);
+QByteArray textRecord(const QByteArray &entry, const QByteArray &terminator);
 
 struct DownloadData
 {
@@ -35,7 +37,7 @@ struct DownloadData
 // port is closed, the windows are switched back and the user is told
 // "Error while sending data to port: " + the device name, with the port's reason for the failure
 // on a second line when it gives one. Returns true when the run completed.
-bool RunDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
+bool runDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
                  ProgressView &progress, SerialPort &port, Pause &pause,
                  MessageBoxView &messageBox);
 

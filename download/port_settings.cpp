@@ -21,7 +21,7 @@ PortDevices defaultPortDevices()
     return devices;
 }
 
-PortDevices ReadPortSettings(const QString &fileName)
+PortDevices readPortSettings(const QString &fileName)
 {
     return readSettingsFile(fileName).ports;
 }

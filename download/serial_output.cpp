@@ -1,16 +1,14 @@
 #include "serial_output.h"
 
+#include "delay_settings.h"
 #include "pause.h"
 #include "serial_port.h"
-
-#include <algorithm>
 
 namespace norvane {
 
 bool SendString(SerialPort &port, Pause &pause, qint16 CharDelay, const QByteArray &text)
 {
-    // A negative pause (setup.ini may hold one) is no pause rather than an endless one.
-    const qint32 charPause = std::max<qint32>(0, CharDelay);
+    const qint32 charPause = pauseMilliseconds(CharDelay);
     for (const char c : text) {
         // The pause after this character counts from the moment its write starts.
         pause.markWrite();

@@ -1,8 +1,9 @@
 #include "message_file.h"
 
 #include "field_reader.h"
+#include "file_dialog.h"
+#include "message_box_view.h"
 #include "open_regular_file.h"
-#include "user_dialogs.h"
 #include "write_whole_file.h"
 
 #include <QFile>

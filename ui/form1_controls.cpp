@@ -6,42 +6,25 @@
 
 namespace norvane {
 
-namespace {
-
-int checkValue(const QCheckBox &box)
+Qt::CheckState Form1Controls::crCheckState() const
 {
-    switch (box.checkState()) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    case Qt::Unchecked:
-        break;
-    }
-    return 0;
+    return m_crCheck.checkState();
 }
 
-} // namespace
-
-int Form1Controls::crCheckValue() const
+Qt::CheckState Form1Controls::lfCheckState() const
 {
-    return checkValue(m_cr);
-}
-
-int Form1Controls::lfCheckValue() const
-{
-    return checkValue(m_lf);
+    return m_lfCheck.checkState();
 }
 
 bool Form1Controls::optionValue(int i) const
 {
-    return i >= 0 && i < int(m_options.size()) && m_options[i]->isChecked();
+    return i >= 0 && i < int(m_portOptions.size()) && m_portOptions[i]->isChecked();
 }
 
 void Form1Controls::setOptionEnabled(int i, bool enabled)
 {
-    if (i >= 0 && i < int(m_options.size()))
-        m_options[i]->setEnabled(enabled);
+    if (i >= 0 && i < int(m_portOptions.size()))
+        m_portOptions[i]->setEnabled(enabled);
 }
 
 bool Form1Controls::isLineSelected(int j) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download_controls.h"
+#include "port_settings.h"
 
 #include <array>
 
@@ -15,14 +16,15 @@ namespace norvane {
 class Form1Controls : public DownloadControls
 {
 public:
-    Form1Controls(QWidget &window, QListWidget &list, QCheckBox &cr, QCheckBox &lf,
-                  const std::array<QRadioButton *, 4> &options)
-        : m_window(window), m_list(list), m_cr(cr), m_lf(lf), m_options(options)
+    Form1Controls(QWidget &window, QListWidget &list, QCheckBox &crCheck, QCheckBox &lfCheck,
+                  const std::array<QRadioButton *, PortCount> &portOptions)
+        : m_window(window), m_list(list), m_crCheck(crCheck), m_lfCheck(lfCheck),
+          m_portOptions(portOptions)
     {
     }
 
-    int crCheckValue() const override;
-    int lfCheckValue() const override;
+    Qt::CheckState crCheckState() const override;
+    Qt::CheckState lfCheckState() const override;
     bool optionValue(int i) const override;
     void setOptionEnabled(int i, bool enabled) override;
     bool isLineSelected(int j) const override;
@@ -32,9 +34,9 @@ public:
 private:
     QWidget &m_window;
     QListWidget &m_list;
-    QCheckBox &m_cr;
-    QCheckBox &m_lf;
-    std::array<QRadioButton *, 4> m_options;
+    QCheckBox &m_crCheck;
+    QCheckBox &m_lfCheck;
+    std::array<QRadioButton *, PortCount> m_portOptions;
 };
 
 } // namespace norvane

@@ -5,6 +5,7 @@
 #include "fonts.h"
 #include "message_file.h"
 #include "message_list_widget.h"
+#include "object_names.h"
 #include "progress_window.h"
 #include "qt_file_dialog.h"
 #include "qt_message_box.h"
@@ -25,16 +26,16 @@ namespace {
 
 constexpr qreal FieldPointSize = 12.0;
 
-// Places a control at its client-area rectangle and names it after the control.
+// Places a control at its client-area rectangle and gives it its object name.
 template <typename Widget>
-Widget *place(Widget *widget, const char *name, int left, int top, int width, int height)
+Widget *place(Widget *widget, const QString &name, int left, int top, int width, int height)
 {
-    widget->setObjectName(QLatin1String(name));
+    widget->setObjectName(name);
     widget->setGeometry(left, top, width, height);
     return widget;
 }
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption, int left, int top,
+QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int left, int top,
                     int width, int height)
 {
     auto *b = place(new QPushButton(caption, parent), name, left, top, width, height);
@@ -43,7 +44,7 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, i
     return b;
 }
 
-QLineEdit *field(QWidget *parent, const char *name, int maxLength, int left, int top, int width,
+QLineEdit *field(QWidget *parent, const QString &name, int maxLength, int left, int top, int width,
                  int height)
 {
     auto *edit = place(new QLineEdit(parent), name, left, top, width, height);
@@ -60,15 +61,16 @@ Form1::Form1(Form1Services services, QWidget *parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_services(std::move(services))
 {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(objectName::MainWindow);
     setWindowTitle(QStringLiteral("Quorlan v0.3 divisione Ferrim"));
     setFixedSize(ClientWidth, ClientHeight);
 
     createControls();
-    m_listView = std::make_unique<ListWidgetMessageList>(*m_list);
-    m_controls = std::make_unique<Form1Controls>(*this, *m_list, *m_check1, *m_check2, m_options);
+    m_listAdapter = std::make_unique<MessageListAdapter>(*m_messageList);
+    m_downloadControls = std::make_unique<Form1Controls>(*this, *m_messageList, *m_crCheck,
+                                                         *m_lfCheck, m_portOptions);
 
-    LoadMainWindow(m_state, *m_listView, m_services.settingsFile);
+    startUpMainWindow(m_state, *m_listAdapter, m_services.settingsFile);
 
     if (!m_services.makeSerialPort)
         m_services.makeSerialPort = [](const PortDevices &devices) {
@@ -98,67 +100,76 @@ QWidget *Form1::progressWindow() const
 
 void Form1::createControls()
 {
-    m_list = place(new MessageListWidget(this), "List1", 0, 24, 473, 260);
-    m_list->setFont(fixedPitchFont(FieldPointSize));
+    m_messageList = place(new MessageListWidget(this), objectName::MessageList, 0, 24, 473, 260);
+    m_messageList->setFont(fixedPitchFont(FieldPointSize));
 
-    m_commands[0] = button(this, "Command1", QStringLiteral("Load"), 480, 24, 145, 41);
-    m_commands[1] = button(this, "Command2", QStringLiteral("Save As"), 480, 72, 145, 41);
-    m_commands[2] = button(this, "Command3", QStringLiteral("New"), 480, 120, 145, 41);
-    m_commands[3] = button(this, "Command4", QStringLiteral("Send all"), 480, 168, 145, 41);
-    m_commands[5] = button(this, "Command6", QStringLiteral("Send selection"), 480, 216, 145, 41);
-    m_commands[4] = button(this, "Command5", QStringLiteral("Modify"), 328, 304, 89, 41);
+    m_loadButton = button(this, objectName::LoadButton, QStringLiteral("Load"), 480, 24, 145, 41);
+    m_saveAsButton =
+        button(this, objectName::SaveAsButton, QStringLiteral("Save As"), 480, 72, 145, 41);
+    m_newButton = button(this, objectName::NewButton, QStringLiteral("New"), 480, 120, 145, 41);
+    m_sendAllButton =
+        button(this, objectName::SendAllButton, QStringLiteral("Send all"), 480, 168, 145, 41);
+    m_sendSelectionButton = button(this, objectName::SendSelectionButton,
+                                   QStringLiteral("Send selection"), 480, 216, 145, 41);
+    m_modifyButton =
+        button(this, objectName::ModifyButton, QStringLiteral("Modify"), 328, 304, 89, 41);
 
-    m_label1 = place(new QLabel(QStringLiteral("Go to number"), this), "Label1", 480, 288, 145, 17);
-    m_label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_goToLabel = place(new QLabel(QStringLiteral("Go to number"), this), objectName::GoToLabel,
+                        480, 288, 145, 17);
+    m_goToLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    m_text1 = field(this, "Text1", 3, 520, 320, 73, 27);
-    m_text1->setAlignment(Qt::AlignCenter);
-    m_text2 = field(this, "Text2", DisplayLineLength, 112, 296, 201, 25);
-    m_text3 = field(this, "Text3", DisplayLineLength, 112, 328, 201, 25);
+    m_goToEdit = field(this, objectName::GoToEdit, 3, 520, 320, 73, 27);
+    m_goToEdit->setAlignment(Qt::AlignCenter);
+    m_firstLineEdit = field(this, objectName::FirstLineEdit, DisplayLineLength, 112, 296, 201, 25);
+    m_secondLineEdit =
+        field(this, objectName::SecondLineEdit, DisplayLineLength, 112, 328, 201, 25);
 
-    static const char *const optionNames[] = {"Option1_0", "Option1_1", "Option1_2", "Option1_3"};
     for (int i = 0; i < PortCount; ++i) {
-        m_options[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), this),
-                             optionNames[i], 8 + 64 * i, 0, 65, 17);
+        m_portOptions[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), this),
+                                 objectName::PortOptions[i], 8 + 64 * i, 0, 65, 17);
     }
-    m_options[0]->setChecked(true);
+    m_portOptions[0]->setChecked(true);
 
-    m_check1 = place(new QCheckBox(QStringLiteral("CR"), this), "Check1", 480, 0, 57, 17);
-    m_check1->setChecked(true);
-    m_check2 = place(new QCheckBox(QStringLiteral("LF"), this), "Check2", 544, 0, 65, 17);
+    m_crCheck =
+        place(new QCheckBox(QStringLiteral("CR"), this), objectName::CrCheck, 480, 0, 57, 17);
+    m_crCheck->setChecked(true);
+    m_lfCheck =
+        place(new QCheckBox(QStringLiteral("LF"), this), objectName::LfCheck, 544, 0, 65, 17);
 
-    const QList<QWidget *> tabOrder = {m_list,        m_commands[0], m_commands[1], m_commands[2],
-                                       m_commands[3], m_text1,       m_text2,       m_text3,
-                                       m_commands[4], m_options[0],  m_options[1],  m_options[2],
-                                       m_options[3],  m_check1,      m_check2,      m_commands[5]};
+    const QList<QWidget *> tabOrder = {
+        m_messageList,    m_loadButton,     m_saveAsButton,   m_newButton,
+        m_sendAllButton,  m_goToEdit,       m_firstLineEdit,  m_secondLineEdit,
+        m_modifyButton,   m_portOptions[0], m_portOptions[1], m_portOptions[2],
+        m_portOptions[3], m_crCheck,        m_lfCheck,        m_sendSelectionButton};
     for (int i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
-    m_list->setFocus(Qt::OtherFocusReason);
+    m_messageList->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::connectEvents()
 {
-    connect(m_commands[0], &QPushButton::clicked, this, [this] { loadClicked(); });
-    connect(m_commands[1], &QPushButton::clicked, this, [this] { saveAsClicked(); });
-    connect(m_commands[2], &QPushButton::clicked, this, [this] { newClicked(); });
-    connect(m_commands[3], &QPushButton::clicked, this,
+    connect(m_loadButton, &QPushButton::clicked, this, [this] { loadClicked(); });
+    connect(m_saveAsButton, &QPushButton::clicked, this, [this] { saveAsClicked(); });
+    connect(m_newButton, &QPushButton::clicked, this, [this] { newClicked(); });
+    connect(m_sendAllButton, &QPushButton::clicked, this,
             [this] { download(DownloadScope::AllMessages); });
-    connect(m_commands[4], &QPushButton::clicked, this, [this] { modifyClicked(); });
-    connect(m_commands[5], &QPushButton::clicked, this,
+    connect(m_modifyButton, &QPushButton::clicked, this, [this] { modifyClicked(); });
+    connect(m_sendSelectionButton, &QPushButton::clicked, this,
             [this] { download(DownloadScope::SelectedMessages); });
 
     // A click on a line and a move of the current line with the keyboard both count as a
     // click on the list.
-    connect(m_list, &QListWidget::itemClicked, this, [this] { listLineClicked(); });
-    connect(m_list, &QListWidget::currentRowChanged, this, [this] { listLineClicked(); });
+    connect(m_messageList, &QListWidget::itemClicked, this, [this] { listLineClicked(); });
+    connect(m_messageList, &QListWidget::currentRowChanged, this, [this] { listLineClicked(); });
 
-    connect(m_text1, &QLineEdit::textChanged, this,
+    connect(m_goToEdit, &QLineEdit::textChanged, this,
             [this](const QString &text) { goToNumberChanged(text); });
 }
 
 void Form1::loadClicked()
 {
-    LoadMessageFile(m_state.Messages, *m_listView, *m_services.fileDialog, *m_services.messageBox);
+    LoadMessageFile(m_state.Messages, *m_listAdapter, *m_services.fileDialog,
+                    *m_services.messageBox);
 }
 
 void Form1::saveAsClicked()
@@ -168,30 +179,30 @@ void Form1::saveAsClicked()
 
 void Form1::newClicked()
 {
-    ClearMessages(m_state.Messages, *m_listView);
-    m_list->viewport()->repaint();
+    ClearMessages(m_state.Messages, *m_listAdapter);
+    m_messageList->viewport()->repaint();
 }
 
 void Form1::modifyClicked()
 {
-    ModifyMessage(m_state.Messages, *m_listView, qint16(m_list->currentRow()),
-                  textToBytes(m_text2->text()), textToBytes(m_text3->text()));
+    ModifyMessage(m_state.Messages, *m_listAdapter, qint16(m_messageList->currentRow()),
+                  textToBytes(m_firstLineEdit->text()), textToBytes(m_secondLineEdit->text()));
 }
 
 void Form1::listLineClicked()
 {
     const std::optional<DisplayLines> lines =
-        SplitMessage(m_state.Messages, qint16(m_list->currentRow()));
+        SplitMessage(m_state.Messages, qint16(m_messageList->currentRow()));
     if (!lines)
         return;
     // The halves go in as stored, control bytes of a loaded entry included.
-    FieldInputFilter::setTextUnfiltered(*m_text2, bytesToText(lines->first));
-    FieldInputFilter::setTextUnfiltered(*m_text3, bytesToText(lines->second));
+    FieldInputFilter::setTextUnfiltered(*m_firstLineEdit, bytesToText(lines->first));
+    FieldInputFilter::setTextUnfiltered(*m_secondLineEdit, bytesToText(lines->second));
 }
 
 void Form1::goToNumberChanged(const QString &text)
 {
-    GoToNumber(*m_listView, textToBytes(text));
+    GoToNumber(*m_listAdapter, textToBytes(text));
 }
 
 void Form1::download(DownloadScope scope)
@@ -201,8 +212,8 @@ void Form1::download(DownloadScope scope)
     if (m_downloading)
         return;
     m_downloading = true;
-    RunDownload(scope, DownloadData{m_state.Messages, m_state.CharDelay, m_state.RecordDelay},
-                *m_controls, m_progress, *m_serialPort, *m_pause, *m_services.messageBox);
+    runDownload(scope, DownloadData{m_state.Messages, m_state.CharDelay, m_state.RecordDelay},
+                *m_downloadControls, m_progress, *m_serialPort, *m_pause, *m_services.messageBox);
     m_downloading = false;
 }
 

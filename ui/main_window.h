@@ -1,13 +1,39 @@
 #pragma once
 
+// The main window, and a map of the program for whoever reads it first.
+//
+// Naming: names that come with the design stay as they are: the controls' object names (kind plus
+// number, "Command1", "Text2": see object_names.h, the only place in the program that spells them)
+// and the procedures and data of the table, the file and the download (ClearMessages,
+// ModifyMessage, LoadMessageFile, SendString, ReadDelaySettings, Messages, CharDelay, ...).
+// Everything else is ours and named by its role: functions and variables in camelCase, members with
+// m_, types and constants in PascalCase (m_loadButton, runDownload, readMessageFile, MessageCount).
+//
+// Four libraries, each seeing only those listed before it:
+// - interfaces/ (header-only, Qt Core): how the logic reaches what it does not own. MessageList,
+//   FileDialog, MessageBoxView, DownloadControls, ProgressView, SerialPort, Pause.
+// - store/ (Qt Core): the message table and its list lines, the message file, and the text
+//   helpers (field reader, number conversion, Windows-1252). Works on a MessageList, a FileDialog
+//   and a MessageBoxView.
+// - download/ (Qt Core, SerialPort): the settings file, the paced serial output, the download
+//   run, and the real SerialPort (local and network ports) and Pause (SteadyPause).
+// - ui/ (Widgets): this window and the progress window, and the adapters that implement the
+//   control interfaces with widgets: MessageListAdapter, Form1Controls, ProgressWindowView,
+//   QtFileDialog, QtMessageBox.
+// Form1 owns the program's data (MainWindowState, filled by startUpMainWindow) and wires each
+// control's event to one operation of store/ or download/, handing it the adapters. The tests
+// hand the same operations fakes of the interfaces (tests/fakes/) and drive this window through
+// Form1Harness (tests/ui/), which finds the controls by role.
+
 #include "download_run.h"
+#include "file_dialog.h"
 #include "form1_controls.h"
-#include "list_widget_message_list.h"
 #include "main_window_state.h"
+#include "message_box_view.h"
+#include "message_list_adapter.h"
 #include "pause.h"
 #include "progress_window_view.h"
 #include "serial_port.h"
-#include "user_dialogs.h"
 
 #include <QString>
 #include <QWidget>
@@ -72,18 +98,25 @@ private:
     MainWindowState m_state;
     Form1Services m_services;
 
-    MessageListWidget *m_list = nullptr;
-    std::array<QPushButton *, 6> m_commands{};
-    QCheckBox *m_check1 = nullptr;
-    QCheckBox *m_check2 = nullptr;
-    QLineEdit *m_text1 = nullptr;
-    QLineEdit *m_text2 = nullptr;
-    QLineEdit *m_text3 = nullptr;
-    QLabel *m_label1 = nullptr;
-    std::array<QRadioButton *, 4> m_options{};
+    // The controls, named by role; their object names are in object_names.h.
+    MessageListWidget *m_messageList = nullptr;
+    QPushButton *m_loadButton = nullptr;
+    QPushButton *m_saveAsButton = nullptr;
+    QPushButton *m_newButton = nullptr;
+    QPushButton *m_sendAllButton = nullptr;
+    QPushButton *m_modifyButton = nullptr;
+    QPushButton *m_sendSelectionButton = nullptr;
+    QLineEdit *m_goToEdit = nullptr;
+    QLineEdit *m_firstLineEdit = nullptr;
+    QLineEdit *m_secondLineEdit = nullptr;
+    QLabel *m_goToLabel = nullptr;
+    QCheckBox *m_crCheck = nullptr;
+    QCheckBox *m_lfCheck = nullptr;
+    std::array<QRadioButton *, PortCount> m_portOptions{}; // "Com1" to "Com4"
 
-    std::unique_ptr<ListWidgetMessageList> m_listView;
-    std::unique_ptr<Form1Controls> m_controls;
+    // What the logic sees of them.
+    std::unique_ptr<MessageListAdapter> m_listAdapter;
+    std::unique_ptr<Form1Controls> m_downloadControls;
     ProgressWindowView m_progress;
     std::unique_ptr<SerialPort> m_serialPort;
     std::unique_ptr<Pause> m_pause;

@@ -27,7 +27,7 @@ void MessageListWidget::focusInEvent(QFocusEvent *event)
         return;
     }
     // Skip the item view's "make the first line current" step; keep the focus frame update.
-    QAbstractScrollArea::focusInEvent(event);
+    QAbstractScrollArea::focusInEvent(event); // NOLINT(bugprone-parent-virtual-call)
     viewport()->update();
 }
 

@@ -1,6 +1,7 @@
 #include "progress_window.h"
 
 #include "fonts.h"
+#include "object_names.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -14,7 +15,7 @@ ShowCompleting::ShowCompleting()
                            Qt::WindowDoesNotAcceptFocus),
       m_bar(new QProgressBar(this)), m_label(new QLabel(this))
 {
-    setObjectName(QStringLiteral("ShowCompleting"));
+    setObjectName(objectName::ProgressWindow);
     setWindowTitle(QStringLiteral("Please wait while sending data"));
     setFixedSize(ClientSize);
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -22,7 +23,7 @@ ShowCompleting::ShowCompleting()
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
 
-    m_bar->setObjectName(QStringLiteral("ProgressBar1"));
+    m_bar->setObjectName(objectName::ProgressBar);
     m_bar->setGeometry(47, 16, 385, 33);
     m_bar->setRange(0, 1000);
     m_bar->setValue(0);
@@ -31,7 +32,7 @@ ShowCompleting::ShowCompleting()
 
     // The label's lower edge lies 4 pixels below the client area; its top-aligned digits stay
     // visible.
-    m_label->setObjectName(QStringLiteral("Label1"));
+    m_label->setObjectName(objectName::ProgressLabel);
     m_label->setGeometry(448, 64, 25, 17);
     m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_label->setFont(smallLabelFont(6.75, QStringLiteral("999"), m_label->width()));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "download_controls.h"
+#include "progress_view.h"
 
 #include <memory>
 

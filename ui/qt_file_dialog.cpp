@@ -1,5 +1,7 @@
 #include "qt_file_dialog.h"
 
+#include "object_names.h"
+
 #include <QFileDialog>
 
 namespace norvane {
@@ -17,7 +19,7 @@ std::optional<QString> QtFileDialog::showSave()
 std::optional<QString> QtFileDialog::run(bool save)
 {
     QFileDialog dialog(m_parent);
-    dialog.setObjectName(QStringLiteral("cDialog1"));
+    dialog.setObjectName(objectName::FileDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // Open mode accepts a name that does not exist, too: "Load" then reports the read error.
     dialog.setFileMode(QFileDialog::AnyFile);

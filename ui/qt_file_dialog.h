@@ -1,6 +1,6 @@
 #pragma once
 
-#include "user_dialogs.h"
+#include "file_dialog.h"
 
 #include <QString>
 

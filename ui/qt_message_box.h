@@ -1,6 +1,6 @@
 #pragma once
 
-#include "user_dialogs.h"
+#include "message_box_view.h"
 
 class QWidget;
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "user_dialogs.h"
+#include "file_dialog.h"
+#include "message_box_view.h"
 
 #include <QStringList>
 

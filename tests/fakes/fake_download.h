@@ -3,8 +3,8 @@
 #include "download_controls.h"
 #include "event_log.h"
 #include "pause.h"
+#include "progress_view.h"
 #include "serial_port.h"
-#include "user_dialogs.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -13,14 +13,19 @@
 
 namespace norvane::test {
 
+// Check box states, short enough for test tables.
+constexpr Qt::CheckState Off = Qt::Unchecked;
+constexpr Qt::CheckState On = Qt::Checked;
+constexpr Qt::CheckState Greyed = Qt::PartiallyChecked;
+
 // Main-window controls as a download sees them, logging every switch.
 class FakeControls : public DownloadControls
 {
 public:
     explicit FakeControls(EventLog &log) : m_log(log) {}
 
-    int crCheckValue() const override { return cr; }
-    int lfCheckValue() const override { return lf; }
+    Qt::CheckState crCheckState() const override { return cr; }
+    Qt::CheckState lfCheckState() const override { return lf; }
     bool optionValue(int i) const override { return chosenOption == i; }
     void setOptionEnabled(int i, bool enabled) override
     {
@@ -39,8 +44,8 @@ public:
         m_log.add(QStringLiteral("main show"));
     }
 
-    int cr = 1;
-    int lf = 0;
+    Qt::CheckState cr = Qt::Checked;
+    Qt::CheckState lf = Qt::Unchecked;
     int chosenOption = 0;
     std::array<bool, 4> optionEnabled{true, true, true, true};
     QSet<int> selected;

@@ -4,6 +4,7 @@
 #include "fake_download.h"
 #include "main_window.h"
 #include "message_list_widget.h"
+#include "object_names.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -60,7 +61,7 @@ struct Form1Harness
         }
         services.fileDialog.reset(dialog = new FakeFileDialog);
         services.messageBox.reset(messageBox = new FakeMessageBox);
-        services.settingsFile = dir.filePath(QStringLiteral("setup.ini"));
+        services.settingsFile = dir.filePath(SettingsFileName);
         QFile file(services.settingsFile);
         if (!settings.isEmpty() && file.open(QIODevice::WriteOnly))
             file.write(settings);
@@ -74,19 +75,34 @@ struct Form1Harness
     {
         return window->findChild<T *>(name);
     }
-    MessageListWidget *list() const { return child<MessageListWidget>(QStringLiteral("List1")); }
+    // The controls by role.
+    MessageListWidget *list() const { return child<MessageListWidget>(objectName::MessageList); }
+    QPushButton *loadButton() const { return child<QPushButton>(objectName::LoadButton); }
+    QPushButton *saveAsButton() const { return child<QPushButton>(objectName::SaveAsButton); }
+    QPushButton *newButton() const { return child<QPushButton>(objectName::NewButton); }
+    QPushButton *sendAllButton() const { return child<QPushButton>(objectName::SendAllButton); }
+    QPushButton *modifyButton() const { return child<QPushButton>(objectName::ModifyButton); }
+    QPushButton *sendSelectionButton() const
+    {
+        return child<QPushButton>(objectName::SendSelectionButton);
+    }
+    QLineEdit *goToEdit() const { return child<QLineEdit>(objectName::GoToEdit); }
+    QLineEdit *firstLineEdit() const { return child<QLineEdit>(objectName::FirstLineEdit); }
+    QLineEdit *secondLineEdit() const { return child<QLineEdit>(objectName::SecondLineEdit); }
+    QCheckBox *crCheck() const { return child<QCheckBox>(objectName::CrCheck); }
+    QCheckBox *lfCheck() const { return child<QCheckBox>(objectName::LfCheck); }
+    // Port option i, "Com1" to "Com4" for 0 to 3.
+    QRadioButton *portOption(int i) const
+    {
+        return child<QRadioButton>(objectName::PortOptions.at(i));
+    }
+
     QString line(int i) const { return list()->item(i)->text(); }
-    QLineEdit *text(int n) const { return child<QLineEdit>(QStringLiteral("Text%1").arg(n)); }
-    QStringList fields() const { return {text(1)->text(), text(2)->text(), text(3)->text()}; }
-    QPushButton *command(int n) const
+    // The texts of the go-to field and of the two display-line fields.
+    QStringList fields() const
     {
-        return child<QPushButton>(QStringLiteral("Command%1").arg(n));
+        return {goToEdit()->text(), firstLineEdit()->text(), secondLineEdit()->text()};
     }
-    QRadioButton *option(int i) const
-    {
-        return child<QRadioButton>(QStringLiteral("Option1_%1").arg(i));
-    }
-    QCheckBox *check(int n) const { return child<QCheckBox>(QStringLiteral("Check%1").arg(n)); }
     void click(QWidget *w) const { QTest::mouseClick(w, Qt::LeftButton); }
 
     // Clicks list line i on the viewport, as the user does.
@@ -101,9 +117,9 @@ struct Form1Harness
     void modify(int i, const QString &first, const QString &second = {}) const
     {
         clickLine(i);
-        typeText(text(2), first);
-        typeText(text(3), second);
-        click(command(5));
+        typeText(firstLineEdit(), first);
+        typeText(secondLineEdit(), second);
+        click(modifyButton());
     }
     QList<int> selectedRows() const
     {

@@ -99,16 +99,16 @@ private slots:
         QCOMPARE(h.list()->currentRow(), -1);
         QCOMPARE(h.list()->topLine(), 0);
         for (int i = 0; i < 4; ++i)
-            QCOMPARE(h.option(i)->isChecked(), i == 0);
-        QVERIFY(h.check(1)->isChecked());
-        QVERIFY(!h.check(2)->isChecked());
+            QCOMPARE(h.portOption(i)->isChecked(), i == 0);
+        QVERIFY(h.crCheck()->isChecked());
+        QVERIFY(!h.lfCheck()->isChecked());
         // No progress window exists before the first download.
         QVERIFY(!h.window->progressWindow());
 
         // Each field's fixed-pitch font shows its full length of the widest character unscrolled.
-        for (const auto &[field, characters] :
-             {std::pair(1, 3), std::pair(2, 16), std::pair(3, 16)}) {
-            const QLineEdit *edit = h.text(field);
+        for (const auto &[edit, characters] :
+             {std::pair(h.goToEdit(), 3), std::pair(h.firstLineEdit(), 16),
+              std::pair(h.secondLineEdit(), 16)}) {
             QVERIFY(QFontInfo(edit->font()).fixedPitch());
             const QFontMetrics metrics(edit->font());
             QCOMPARE_LE(metrics.horizontalAdvance(QString(characters, 'W')),
@@ -119,28 +119,31 @@ private slots:
 
     void fieldLimits_data()
     {
-        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("field"); // its object name
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("pasted");
         QTest::addColumn<QString>("kept");
+        const QString first = objectName::FirstLineEdit;
+        const QString second = objectName::SecondLineEdit;
         const QString seventeen(17, 'A');
-        QTest::newRow("Text2: no 17th") << 2 << seventeen << false << seventeen.left(16);
-        QTest::newRow("Text3: no 17th") << 3 << seventeen << false << seventeen.left(16);
-        QTest::newRow("Text1: no 4th") << 1 << "1234" << false << "123";
-        QTest::newRow("paste cut to length") << 2 << QString(20, 'x') << true << QString(16, 'x');
+        QTest::newRow("first line: no 17th") << first << seventeen << false << seventeen.left(16);
+        QTest::newRow("second line: no 17th") << second << seventeen << false << seventeen.left(16);
+        QTest::newRow("go-to number: no 4th") << objectName::GoToEdit << "1234" << false << "123";
+        QTest::newRow("paste cut to length")
+            << first << QString(20, 'x') << true << QString(16, 'x');
         QTest::newRow("8-bit taken")
-            << 2 << QStringLiteral("é€ß½") << false << QStringLiteral("é€ß½");
-        QTest::newRow("non-8-bit typed: refused") << 3 << "aπb" << false << "ab";
-        QTest::newRow("non-8-bit pasted: left out") << 2 << "ok\u4e2d" << true << "ok";
+            << first << QStringLiteral("é€ß½") << false << QStringLiteral("é€ß½");
+        QTest::newRow("non-8-bit typed: refused") << second << "aπb" << false << "ab";
+        QTest::newRow("non-8-bit pasted: left out") << first << "ok\u4e2d" << true << "ok";
     }
     void fieldLimits()
     {
-        QFETCH(int, field);
+        QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(bool, pasted);
         QFETCH(QString, kept);
         Form1Harness h;
-        QLineEdit *edit = h.text(field);
+        QLineEdit *edit = h.child<QLineEdit>(field);
         edit->setFocus();
         if (pasted) {
             QApplication::clipboard()->setText(typed);
@@ -157,43 +160,46 @@ private slots:
     // characters included. `cursor` -1 pastes over the whole text.
     void pasting_data()
     {
-        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("field"); // its object name
         QTest::addColumn<QString>("before");
         QTest::addColumn<int>("cursor");
         QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("kept");
         QTest::addColumn<bool>("signalled");
-        QTest::newRow("CR LF ends it") << 2 << "" << 0 << "ab\r\ncd"
+        const QString goTo = objectName::GoToEdit;
+        const QString first = objectName::FirstLineEdit;
+        const QString second = objectName::SecondLineEdit;
+        QTest::newRow("CR LF ends it") << first << "" << 0 << "ab\r\ncd"
                                        << "ab" << false;
-        QTest::newRow("leading LF: nothing") << 3 << "xy" << 1 << "\nab"
+        QTest::newRow("leading LF: nothing") << second << "xy" << 1 << "\nab"
                                              << "xy" << false;
-        QTest::newRow("line separator ends it") << 2 << "" << 0 << "ab\u2028cd"
+        QTest::newRow("line separator ends it") << first << "" << 0 << "ab\u2028cd"
                                                 << "ab" << false;
         QTest::newRow("controls dropped")
-            << 2 << "" << 0 << QStringLiteral("a\tb\u0001c\u007fd\u0090e") << "abcde" << false;
-        QTest::newRow("no byte: left out") << 3 << "" << 0 << "Grüße \u4e2d €5"
+            << first << "" << 0 << QStringLiteral("a\tb\u0001c\u007fd\u0090e") << "abcde" << false;
+        QTest::newRow("no byte: left out") << second << "" << 0 << "Grüße \u4e2d €5"
                                            << "Grüße  €5" << true;
-        QTest::newRow("emoji left out whole") << 2 << "ab" << 1 << "x😀y"
+        QTest::newRow("emoji left out whole") << first << "ab" << 1 << "x😀y"
                                               << "axyb" << true;
-        QTest::newRow("after a stored tab") << 2 << "\tA" << 2 << "\tA"
+        QTest::newRow("after a stored tab") << first << "\tA" << 2 << "\tA"
                                             << "\tAA" << false;
-        QTest::newRow("over the selection") << 3 << "old" << -1 << "new\nline"
+        QTest::newRow("over the selection") << second << "old" << -1 << "new\nline"
                                             << "new" << false;
-        QTest::newRow("go-to number, line break after") << 1 << "" << 0 << "12\r\n"
+        QTest::newRow("go-to number, line break after") << goTo << "" << 0 << "12\r\n"
                                                         << "12" << false;
-        QTest::newRow("go-to number, line break first") << 1 << "7" << 0 << "\n500"
+        QTest::newRow("go-to number, line break first") << goTo << "7" << 0 << "\n500"
                                                         << "7" << false;
     }
     void pasting()
     {
-        QFETCH(int, field);
+        QFETCH(QString, field);
         QFETCH(QString, before);
         QFETCH(int, cursor);
         QFETCH(QString, pasted);
         QFETCH(QString, kept);
         QFETCH(bool, signalled);
         Form1Harness h;
-        QLineEdit *edit = h.text(field);
+        QLineEdit *edit = h.child<QLineEdit>(field);
         FieldInputFilter::setTextUnfiltered(*edit, before);
         edit->setFocus();
         if (cursor < 0)
@@ -206,7 +212,7 @@ private slots:
         QTest::keySequence(edit, QKeySequence::Paste);
         QCOMPARE(edit->text(), kept);
         QCOMPARE(QToolTip::isVisible(), signalled);
-        if (field == 1)
+        if (edit == h.goToEdit())
             QCOMPARE(h.list()->topLine(), kept.toInt());
     }
 
@@ -222,16 +228,16 @@ private slots:
                    QByteArray("\r\n").repeated(996));
         file.close();
         h.dialog->answer = file.fileName();
-        h.click(h.command(1));
+        h.click(h.loadButton());
         QCOMPARE(h.window->state().Messages[3], entry);
 
         h.clickLine(3);
-        QCOMPARE(h.text(2)->text(), bytesToText(entry));
-        h.click(h.command(5));
+        QCOMPARE(h.firstLineEdit()->text(), bytesToText(entry));
+        h.click(h.modifyButton());
         QCOMPARE(h.window->state().Messages[3], entry + QByteArray(32 - entry.size(), ' '));
-        h.text(2)->end(false);
-        typeText(h.text(2), QStringLiteral("!"));
-        h.click(h.command(5));
+        h.firstLineEdit()->end(false);
+        typeText(h.firstLineEdit(), QStringLiteral("!"));
+        h.click(h.modifyButton());
         QCOMPARE(h.window->state().Messages[3], entry + '!' + QByteArray(31 - entry.size(), ' '));
     }
 
@@ -239,12 +245,12 @@ private slots:
     {
         Form1Harness h;
         // Focus alone makes no line current, so "Modify" then overwrites nothing.
-        h.text(2)->setFocus();
+        h.firstLineEdit()->setFocus();
         h.list()->setFocus(Qt::TabFocusReason);
         QVERIFY(h.list()->hasFocus());
         QCOMPARE(h.list()->currentRow(), -1);
-        typeText(h.text(2), QStringLiteral("X"));
-        h.click(h.command(5));
+        typeText(h.firstLineEdit(), QStringLiteral("X"));
+        h.click(h.modifyButton());
         for (int i = 0; i < 1000; ++i)
             QVERIFY(h.window->state().Messages[i].isEmpty());
         QCOMPARE(h.line(0), QStringLiteral("  0: "));
@@ -252,7 +258,7 @@ private slots:
         h.list()->setFocus(Qt::TabFocusReason);
         QTest::keyClick(h.list(), Qt::Key_Down);
         QCOMPARE(h.list()->currentRow(), 0);
-        QCOMPARE(h.text(2)->text(), QString());
+        QCOMPARE(h.firstLineEdit()->text(), QString());
 
         h.modify(3, QStringLiteral("HELLO"), QStringLiteral("Grüße"));
         const QString first = QStringLiteral("HELLO") + QString(11, ' ');
@@ -268,20 +274,20 @@ private slots:
         h.clickLine(3);
         QCOMPARE(h.fields(), QStringList({"", first, second}));
         // Clicking the current line again undoes unsaved edits of the fields.
-        h.text(2)->setText(QStringLiteral("scratch"));
+        h.firstLineEdit()->setText(QStringLiteral("scratch"));
         h.clickLine(3);
-        QCOMPARE(h.text(2)->text(), first);
+        QCOMPARE(h.firstLineEdit()->text(), first);
         // Moving the current line with the keyboard counts as a click.
         QTest::keyClick(h.list(), Qt::Key_Down);
         QCOMPARE(h.list()->currentRow(), 4);
-        QCOMPARE(h.text(2)->text(), QString());
+        QCOMPARE(h.firstLineEdit()->text(), QString());
         QTest::keyClick(h.list(), Qt::Key_Up);
-        QCOMPARE(h.text(3)->text(), second);
+        QCOMPARE(h.secondLineEdit()->text(), second);
 
         // "New" empties the table and scrolls to the top but keeps the fields' texts.
-        typeText(h.text(1), QStringLiteral("20"));
+        typeText(h.goToEdit(), QStringLiteral("20"));
         QCOMPARE(h.list()->topLine(), 20);
-        h.click(h.command(3));
+        h.click(h.newButton());
         QCOMPARE(h.list()->count(), 1000);
         QCOMPARE(h.line(3), QStringLiteral("  3: "));
         QVERIFY(h.window->state().Messages[3].isEmpty());
@@ -305,10 +311,10 @@ private slots:
         QFETCH(int, topLine);
         Form1Harness h;
         h.clickLine(7);
-        typeText(h.text(1), QStringLiteral("300"));
+        typeText(h.goToEdit(), QStringLiteral("300"));
         QCOMPARE(h.list()->topLine(), 300);
-        h.text(1)->clear();
-        typeText(h.text(1), typed);
+        h.goToEdit()->clear();
+        typeText(h.goToEdit(), typed);
         QListWidget *list = h.list();
         if (topLine >= 0) {
             QCOMPARE(h.list()->topLine(), topLine);
@@ -327,45 +333,48 @@ private slots:
         Form1Harness h;
         const QString fileName = h.dir.filePath(QStringLiteral("messages.txt"));
         // Cancelling either dialog does nothing.
-        h.text(1)->setText(QStringLiteral("40"));
-        h.click(h.command(1));
-        h.click(h.command(2));
+        h.goToEdit()->setText(QStringLiteral("40"));
+        h.click(h.loadButton());
+        h.click(h.saveAsButton());
         QCOMPARE(h.dialog->opens, 1);
         QCOMPARE(h.dialog->saves, 1);
         QCOMPARE(h.list()->topLine(), 40);
 
         h.modify(5, QStringLiteral("saved"));
         h.dialog->answer = fileName;
-        h.click(h.command(2));
+        h.click(h.saveAsButton());
         QCOMPARE(QFileInfo(fileName).size(), qint64(2000 + 32));
-        h.click(h.command(3));
+        h.click(h.newButton());
         QCOMPARE(h.line(5), QStringLiteral("  5: "));
-        h.click(h.command(1));
+        h.click(h.loadButton());
         QCOMPARE(h.line(5), QStringLiteral("  5: saved") + QString(27, ' '));
-        QCOMPARE(h.text(2)->text(), QStringLiteral("saved"));
+        QCOMPARE(h.firstLineEdit()->text(), QStringLiteral("saved"));
         QVERIFY(h.messageBox->texts.isEmpty());
     }
 
     void fileErrors_data()
     {
-        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("button"); // its object name
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("message");
         const QString reading = QStringLiteral("Error while reading data from file: ");
-        QTest::newRow("load of a missing file") << 1 << "missing.txt" << reading;
-        QTest::newRow("a name holding markup") << 1 << "<b>bold</b>.txt" << reading;
-        QTest::newRow("save into a missing folder") << 2 << "no/such/folder/out.txt"
-                                                    << "Error while writing data to file: ";
+        QTest::newRow("load of a missing file")
+            << objectName::LoadButton << "missing.txt" << reading;
+        QTest::newRow("a name holding markup")
+            << objectName::LoadButton << "<b>bold</b>.txt" << reading;
+        QTest::newRow("save into a missing folder")
+            << objectName::SaveAsButton << "no/such/folder/out.txt"
+            << "Error while writing data to file: ";
     }
     void fileErrors()
     {
-        QFETCH(int, command);
+        QFETCH(QString, button);
         QFETCH(QString, file);
         QFETCH(QString, message);
         Form1Harness h;
         h.modify(2, QStringLiteral("kept"));
         h.dialog->answer = h.dir.filePath(file);
-        h.click(h.command(command));
+        h.click(h.child(button));
         QCOMPARE(h.messageBox->texts, QStringList{message + h.dir.filePath(file)});
         QCOMPARE(h.line(2), QStringLiteral("  2: kept") + QString(28, ' '));
         QVERIFY(h.window->isVisible());
@@ -376,9 +385,9 @@ private slots:
         Form1Harness h;
         h.clickLine(5);
         h.clickLine(8, Qt::ControlModifier);
-        typeText(h.text(1), QStringLiteral("3"));
-        h.text(2)->setText(QStringLiteral("abc"));
-        h.text(3)->setText(QStringLiteral("def"));
+        typeText(h.goToEdit(), QStringLiteral("3"));
+        h.firstLineEdit()->setText(QStringLiteral("abc"));
+        h.secondLineEdit()->setText(QStringLiteral("def"));
         QCOMPARE(h.list()->topLine(), 3);
 
         bool checked = false;
@@ -387,16 +396,16 @@ private slots:
             QVERIFY(!h.window->isVisible());
             QVERIFY(h.window->progressWindow() && h.window->progressWindow()->isVisible());
             for (int i = 0; i < 4; ++i)
-                QVERIFY(!h.option(i)->isEnabled());
+                QVERIFY(!h.portOption(i)->isEnabled());
             QCOMPARE(h.window->progressWindow()->findChild<QProgressBar *>()->value(), 0);
         };
-        h.click(h.command(4));
+        h.click(h.sendAllButton());
         QVERIFY(checked);
 
         QVERIFY(h.window->isVisible());
         QVERIFY(!h.window->progressWindow()->isVisible());
         for (int i = 0; i < 4; ++i)
-            QVERIFY(h.option(i)->isEnabled());
+            QVERIFY(h.portOption(i)->isEnabled());
         QCOMPARE(h.selectedRows(), (QList<int>{5, 8}));
         QCOMPARE(h.list()->currentRow(), 8);
         QCOMPARE(h.list()->topLine(), 3);
@@ -410,46 +419,47 @@ private slots:
         QCOMPARE(h.pause->pauses.count(200), 1000);
         QWidget *progress = h.window->progressWindow();
         QCOMPARE(progress->findChild<QProgressBar *>()->value(), 999);
-        QCOMPARE(progress->findChild<QLabel *>("Label1")->text(), QStringLiteral("999"));
+        QCOMPARE(progress->findChild<QLabel *>(objectName::ProgressLabel)->text(),
+                 QStringLiteral("999"));
         QVERIFY(h.messageBox->texts.isEmpty());
     }
 
     void sendSelectionAfterShiftClickRange()
     {
         Form1Harness h;
-        h.click(h.option(2));
-        h.click(h.check(2));
-        QVERIFY(h.option(2)->isChecked() && !h.option(0)->isChecked());
+        h.click(h.portOption(2));
+        h.click(h.lfCheck());
+        QVERIFY(h.portOption(2)->isChecked() && !h.portOption(0)->isChecked());
         h.modify(4, QStringLiteral("four"));
         h.clickLine(3);
         h.clickLine(6, Qt::ShiftModifier);
         QCOMPARE(h.selectedRows(), (QList<int>{3, 4, 5, 6}));
 
-        h.click(h.command(6));
+        h.click(h.sendSelectionButton());
         const QByteArray crlf = "\r\n";
         QCOMPARE(h.port->bytes, emptyPair(3, crlf) + "N4\r\nMfour" + QByteArray(28, ' ') + crlf +
                                     emptyPair(5, crlf) + emptyPair(6, crlf));
         QCOMPARE(h.port->portNumber, qint16(3));
         QCOMPARE(h.pause->pauses.count(200), 4);
-        QVERIFY(h.option(2)->isChecked());
+        QVERIFY(h.portOption(2)->isChecked());
     }
 
     void downloadErrorIsReported()
     {
         Form1Harness h;
         h.port->failOpen = true;
-        h.click(h.command(4));
+        h.click(h.sendAllButton());
         QCOMPARE(h.messageBox->texts,
                  QStringList{QStringLiteral("Error while sending data to port: /dev/fake1")});
         QVERIFY(h.window->isVisible());
         QVERIFY(!h.window->progressWindow()->isVisible());
         for (int i = 0; i < 4; ++i)
-            QVERIFY(h.option(i)->isEnabled());
+            QVERIFY(h.portOption(i)->isEnabled());
         QVERIFY(h.port->bytes.isEmpty());
         // The next download works again.
         h.port->failOpen = false;
         h.clickLine(0);
-        h.click(h.command(6));
+        h.click(h.sendSelectionButton());
         QCOMPARE(h.port->bytes, emptyPair(0, "\r"));
         QCOMPARE(h.messageBox->texts.size(), 1);
     }
@@ -463,7 +473,7 @@ private slots:
         h.clickLine(0);
         bool ranDuringRun = false;
         QTimer::singleShot(0, h.window.get(), [&] { ranDuringRun = !h.window->isVisible(); });
-        h.click(h.command(6));
+        h.click(h.sendSelectionButton());
         QVERIFY(ranDuringRun);
         QCOMPARE(h.port->bytes, emptyPair(0, "\r"));
     }
@@ -474,7 +484,7 @@ private slots:
     {
         Form1Harness h;
         h.clickLine(1);
-        h.click(h.command(6)); // creates the progress window
+        h.click(h.sendSelectionButton()); // creates the progress window
         QTimer watchdog;
         watchdog.callOnTimeout(qApp, [] { QCoreApplication::exit(1); });
         watchdog.start(5000);

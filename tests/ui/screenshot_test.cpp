@@ -37,7 +37,7 @@ private slots:
         Form1Harness h;
         h.modify(2, QStringLiteral("Welcome to"), QStringLiteral("Quorlan Ferrim"));
         h.modify(1, QStringLiteral("Norvane message"), QStringLiteral("second line"));
-        typeText(h.text(1), QStringLiteral("0"));
+        typeText(h.goToEdit(), QStringLiteral("0"));
         saveScreen(QStringLiteral("main-window"), h.window.get());
 
         // The first pause comes with message 500, half way through the run.
@@ -47,11 +47,12 @@ private slots:
             QVERIFY(progress && progress->isVisible());
             saveScreen(QStringLiteral("progress-window"), progress);
             QCOMPARE(progress->mapToGlobal(QPoint(0, 0)), QPoint(184, 250));
-            QCOMPARE(progress->findChild<QLabel *>("Label1")->text(), QStringLiteral("500"));
+            QCOMPARE(progress->findChild<QLabel *>(objectName::ProgressLabel)->text(),
+                     QStringLiteral("500"));
             taken = true;
         };
         h.clickLine(500);
-        h.click(h.command(6));
+        h.click(h.sendSelectionButton());
         QVERIFY(taken);
         QVERIFY(h.window->isVisible());
     }

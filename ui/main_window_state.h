@@ -18,10 +18,10 @@ struct MainWindowState
     PortDevices ports;
 };
 
-// The main window's start-up: reads the delay settings and the port devices from the settings
-// file (opened once, see readSettingsFile), then empties the table and fills the list, whatever
-// the file held.
-void LoadMainWindow(MainWindowState &state, MessageList &list,
-                    const QString &settingsFile = SettingsFileName);
+// The main window's start-up, before it first appears: reads the delay settings and the port
+// devices from the settings file (opened once, see readSettingsFile), then empties the table and
+// fills the list, whatever the file held.
+void startUpMainWindow(MainWindowState &state, MessageList &list,
+                       const QString &settingsFile = SettingsFileName);
 
 } // namespace norvane

@@ -2,6 +2,7 @@
 #include "fake_dialogs.h"
 #include "fake_download.h"
 #include "fixed_width.h"
+#include "free_local_port.h"
 #include "message_file.h"
 #include "network_serial_port.h"
 #include "serial_port_factory.h"
@@ -31,20 +32,6 @@ QString readFile(const QString &fileName)
     return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
 }
 
-// A free TCP port on 127.0.0.1 for a server the test starts.
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), length);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 // Messages that hold every byte a Telnet or terminal layer could be tempted to change.
 MessageTable testMessages()
 {
@@ -72,13 +59,13 @@ bool download(SerialPort &port, const MessageTable &messages)
 {
     EventLog log;
     FakeControls controls(log);
-    controls.cr = 1;
-    controls.lf = 1;
+    controls.cr = On;
+    controls.lf = On;
     controls.selected = QSet<int>(Sent.begin(), Sent.end());
     FakeProgress progress(log);
     FakeMessageBox messageBox;
     SteadyPause pause;
-    const bool sent = RunDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 2},
+    const bool sent = runDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 2},
                                   controls, progress, port, pause, messageBox);
     if (!sent)
         qWarning() << messageBox.texts << port.errorString();
@@ -188,7 +175,7 @@ void NetworkDownloadTest::rfc2217ThroughSer2net()
     // The server opens the line at 1200 baud with 2 stop bits and RTS/CTS flow control: only
     // the settings sent over the connection make it 9600 8N1 without flow control. (A
     // pseudo-terminal always has 8 data bits and no parity, so those two prove nothing here.)
-    const quint16 tcpPort = freePort();
+    const quint16 tcpPort = freeLocalPort();
     const QString config = m_dir->filePath(QStringLiteral("ser2net.yaml"));
     QFile file(config);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -238,4 +225,4 @@ void NetworkDownloadTest::rfc2217ThroughSer2net()
 }
 
 QTEST_GUILESS_MAIN(NetworkDownloadTest)
-#include "test_network_download.moc"
+#include "network_download_test.moc"

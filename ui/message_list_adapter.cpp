@@ -1,4 +1,4 @@
-#include "list_widget_message_list.h"
+#include "message_list_adapter.h"
 
 #include "charset.h"
 
@@ -7,24 +7,24 @@
 
 namespace norvane {
 
-void ListWidgetMessageList::clear()
+void MessageListAdapter::clear()
 {
     m_list.clear();
     m_list.verticalScrollBar()->setValue(0);
 }
 
-void ListWidgetMessageList::append(const QByteArray &line)
+void MessageListAdapter::append(const QByteArray &line)
 {
     m_list.addItem(bytesToText(line));
 }
 
-void ListWidgetMessageList::replaceLine(int i, const QByteArray &line)
+void MessageListAdapter::replaceLine(int i, const QByteArray &line)
 {
     if (QListWidgetItem *item = m_list.item(i))
         item->setText(bytesToText(line));
 }
 
-void ListWidgetMessageList::setTopLine(int i)
+void MessageListAdapter::setTopLine(int i)
 {
     QListWidgetItem *item = m_list.item(i);
     if (!item)

@@ -39,7 +39,7 @@ struct Rig
 
 } // namespace
 
-class TestSteadyPause : public QObject
+class SteadyPauseTest : public QObject
 {
     Q_OBJECT
 
@@ -54,7 +54,7 @@ private slots:
     void realClockSmoke();
 };
 
-void TestSteadyPause::endsOnItsTarget_data()
+void SteadyPauseTest::endsOnItsTarget_data()
 {
     QTest::addColumn<int>("workUs"); // spent serving the window system in the first pause
     QTest::addColumn<Pauses>("pauses");
@@ -69,7 +69,7 @@ void TestSteadyPause::endsOnItsTarget_data()
     QTest::newRow("negative counts as zero") << 0 << Pauses{-32768, 10} << 10000;
 }
 
-void TestSteadyPause::endsOnItsTarget()
+void SteadyPauseTest::endsOnItsTarget()
 {
     QFETCH(int, workUs);
     QFETCH(Pauses, pauses);
@@ -89,7 +89,7 @@ void TestSteadyPause::endsOnItsTarget()
         QVERIFY(rig.fake.sleeps.isEmpty());
 }
 
-void TestSteadyPause::neverShorterThanAsked()
+void SteadyPauseTest::neverShorterThanAsked()
 {
     // Uneven writes and wake-ups: the next write never starts before the pause is over.
     Rig rig;
@@ -108,7 +108,7 @@ void TestSteadyPause::neverShorterThanAsked()
     }
 }
 
-void TestSteadyPause::slowWritePushesThePauseBack_data()
+void SteadyPauseTest::slowWritePushesThePauseBack_data()
 {
     QTest::addColumn<int>("writeUs");
     QTest::addColumn<int>("endUs"); // from the write's start
@@ -120,7 +120,7 @@ void TestSteadyPause::slowWritePushesThePauseBack_data()
     QTest::newRow("held up") << 30000 << 30000 - 20 + 10000;
 }
 
-void TestSteadyPause::slowWritePushesThePauseBack()
+void SteadyPauseTest::slowWritePushesThePauseBack()
 {
     QFETCH(int, writeUs);
     QFETCH(int, endUs);
@@ -132,7 +132,7 @@ void TestSteadyPause::slowWritePushesThePauseBack()
     QCOMPARE(rig.fake.now - start, microseconds(endUs));
 }
 
-void TestSteadyPause::learnsTheWakeUpLateness_data()
+void SteadyPauseTest::learnsTheWakeUpLateness_data()
 {
     QTest::addColumn<int>("lateUs"); // of every sleep longer than 100 us; shorter ones are on time
     QTest::addColumn<int>("ms");
@@ -145,7 +145,7 @@ void TestSteadyPause::learnsTheWakeUpLateness_data()
     QTest::newRow("late by more than half a short pause") << 800 << 1 << 500 << 300;
 }
 
-void TestSteadyPause::learnsTheWakeUpLateness()
+void SteadyPauseTest::learnsTheWakeUpLateness()
 {
     QFETCH(int, lateUs);
     QFETCH(int, ms);
@@ -175,7 +175,7 @@ void TestSteadyPause::learnsTheWakeUpLateness()
     }
 }
 
-void TestSteadyPause::realClockSmoke()
+void SteadyPauseTest::realClockSmoke()
 {
     // On the real clock only what holds on the busiest machine: never early, and it ends.
     using Clock = std::chrono::steady_clock;
@@ -195,5 +195,5 @@ void TestSteadyPause::realClockSmoke()
     QCOMPARE(waits, 21);
 }
 
-QTEST_GUILESS_MAIN(TestSteadyPause)
-#include "test_steady_pause.moc"
+QTEST_GUILESS_MAIN(SteadyPauseTest)
+#include "steady_pause_test.moc"

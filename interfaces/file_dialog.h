@@ -17,13 +17,4 @@ public:
     virtual std::optional<QString> showSave() = 0;
 };
 
-// A modal message box with the given text, one OK button, no icon, captioned "Norvane".
-// Returns when the user has confirmed it.
-class MessageBoxView
-{
-public:
-    virtual ~MessageBoxView() = default;
-    virtual void showMessage(const QString &text) = 0;
-};
-
 } // namespace norvane

@@ -82,4 +82,4 @@ void DeviceSessionTest::warnsOncePerMessageAndRead()
 } // namespace norvane::test
 
 QTEST_GUILESS_MAIN(norvane::test::DeviceSessionTest)
-#include "test_device_session.moc"
+#include "device_session_test.moc"

@@ -47,7 +47,7 @@ QByteArray answers(std::initializer_list<int> baud, int dataSize, int parity, in
 
 } // namespace
 
-class TestTelnetCodec : public QObject
+class TelnetCodecTest : public QObject
 {
     Q_OBJECT
 
@@ -60,7 +60,7 @@ private slots:
     void outcome();
 };
 
-void TestTelnetCodec::escape_data()
+void TelnetCodecTest::escape_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QByteArray>("wire");
@@ -69,14 +69,14 @@ void TestTelnetCodec::escape_data()
     QTest::newRow("255 doubled") << bytes({255}) << bytes({255, 255});
 }
 
-void TestTelnetCodec::escape()
+void TelnetCodecTest::escape()
 {
     QFETCH(QByteArray, data);
     QFETCH(QByteArray, wire);
     QCOMPARE(TelnetCodec::escape(data[0]), wire);
 }
 
-void TestTelnetCodec::replies_data()
+void TelnetCodecTest::replies_data()
 {
     QTest::addColumn<QByteArray>("received");
     QTest::addColumn<QByteArray>("reply");
@@ -110,7 +110,7 @@ void TestTelnetCodec::replies_data()
         << QByteArray();
 }
 
-void TestTelnetCodec::replies()
+void TelnetCodecTest::replies()
 {
     QFETCH(QByteArray, received);
     QFETCH(QByteArray, reply);
@@ -128,7 +128,7 @@ void TestTelnetCodec::replies()
     QCOMPARE(replies, reply);
 }
 
-void TestTelnetCodec::outcome_data()
+void TelnetCodecTest::outcome_data()
 {
     QTest::addColumn<QByteArray>("received");
     QTest::addColumn<TelnetCodec::State>("state");
@@ -164,7 +164,7 @@ void TestTelnetCodec::outcome_data()
         << "The server set the line to hardware flow control instead of no flow control.";
 }
 
-void TestTelnetCodec::outcome()
+void TelnetCodecTest::outcome()
 {
     QFETCH(QByteArray, received);
     QFETCH(TelnetCodec::State, state);
@@ -182,5 +182,5 @@ void TestTelnetCodec::outcome()
     }
 }
 
-QTEST_GUILESS_MAIN(TestTelnetCodec)
-#include "test_telnet_codec.moc"
+QTEST_GUILESS_MAIN(TelnetCodecTest)
+#include "telnet_codec_test.moc"

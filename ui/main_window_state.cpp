@@ -2,7 +2,7 @@
 
 namespace norvane {
 
-void LoadMainWindow(MainWindowState &state, MessageList &list, const QString &settingsFile)
+void startUpMainWindow(MainWindowState &state, MessageList &list, const QString &settingsFile)
 {
     // One reading of the settings file gives the pauses and the port devices alike.
     const Settings settings = readSettingsFile(settingsFile);

@@ -48,27 +48,27 @@ qint64 bytesRead(qint64 pid)
 
 void DeviceDownloadTest::programReceivesEveryMessage_data()
 {
-    QTest::addColumn<int>("cr");
-    QTest::addColumn<int>("lf");
+    QTest::addColumn<Qt::CheckState>("cr");
+    QTest::addColumn<Qt::CheckState>("lf");
     QTest::addColumn<QList<int>>("selected"); // empty: send all
     QTest::addColumn<int>("charDelay");
     QTest::addColumn<int>("recordDelay");
     QTest::addColumn<int>("runs"); // 0: no download, the device ends when idle
 
     const QList<int> some{0, 5, 7, 12, 900, 999};
-    QTest::newRow("CR, selection, 1/1 ms") << 1 << 0 << some << 1 << 1 << 2;
-    QTest::newRow("no terminator, selection, 0/0") << 0 << 0 << some << 0 << 0 << 2;
-    QTest::newRow("LF, selection, 0/1 ms") << 0 << 1 << some << 0 << 1 << 2;
-    QTest::newRow("CR LF, selection, 1/0") << 1 << 1 << some << 1 << 0 << 2;
-    QTest::newRow("CR, send all, 0/0") << 1 << 0 << QList<int>{} << 0 << 0 << 1;
-    QTest::newRow("no terminator, send all, 0/0") << 0 << 0 << QList<int>{} << 0 << 0 << 1;
-    QTest::newRow("nothing sent, ends when idle") << 1 << 0 << some << 0 << 0 << 0;
+    QTest::newRow("CR, selection, 1/1 ms") << On << Off << some << 1 << 1 << 2;
+    QTest::newRow("no terminator, selection, 0/0") << Off << Off << some << 0 << 0 << 2;
+    QTest::newRow("LF, selection, 0/1 ms") << Off << On << some << 0 << 1 << 2;
+    QTest::newRow("CR LF, selection, 1/0") << On << On << some << 1 << 0 << 2;
+    QTest::newRow("CR, send all, 0/0") << On << Off << QList<int>{} << 0 << 0 << 1;
+    QTest::newRow("no terminator, send all, 0/0") << Off << Off << QList<int>{} << 0 << 0 << 1;
+    QTest::newRow("nothing sent, ends when idle") << On << Off << some << 0 << 0 << 0;
 }
 
 void DeviceDownloadTest::programReceivesEveryMessage()
 {
-    QFETCH(int, cr);
-    QFETCH(int, lf);
+    QFETCH(Qt::CheckState, cr);
+    QFETCH(Qt::CheckState, lf);
     QFETCH(QList<int>, selected);
     QFETCH(int, charDelay);
     QFETCH(int, recordDelay);
@@ -114,7 +114,7 @@ void DeviceDownloadTest::programReceivesEveryMessage()
         FakeMessageBox messageBox;
         QtSerialPort port(PortDevices{path, QString(), QString(), QString()});
         SteadyPause pause;
-        QVERIFY(RunDownload(selected.isEmpty() ? DownloadScope::AllMessages
+        QVERIFY(runDownload(selected.isEmpty() ? DownloadScope::AllMessages
                                                : DownloadScope::SelectedMessages,
                             DownloadData{messages, qint16(charDelay), qint16(recordDelay)},
                             controls, progress, port, pause, messageBox));
@@ -129,7 +129,7 @@ void DeviceDownloadTest::programReceivesEveryMessage()
 
     MessageTable loaded;
     QVERIFY(readMessageFile(saved, loaded));
-    const int terminatorLength = (cr == 1) + (lf == 1);
+    const int terminatorLength = (cr == On) + (lf == On);
     qint64 bytes = 0;
     int sent = 0;
     for (int n = 0; n < MessageCount; ++n) {
@@ -206,4 +206,4 @@ void DeviceDownloadTest::programOutlivesItsReader()
 } // namespace norvane::test
 
 QTEST_GUILESS_MAIN(norvane::test::DeviceDownloadTest)
-#include "test_device_download.moc"
+#include "device_download_test.moc"

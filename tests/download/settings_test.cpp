@@ -1,17 +1,11 @@
 #include "delay_settings.h"
-#include "fake_list.h"
-#include "fifo_reader_guard.h"
-#include "main_window_state.h"
 #include "port_settings.h"
 #include "settings_file.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <sys/stat.h>
 
 using namespace norvane;
 
@@ -25,7 +19,7 @@ const QStringList DefaultPorts{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/t
 
 } // namespace
 
-class TestSettings : public QObject
+class SettingsTest : public QObject
 {
     Q_OBJECT
 
@@ -41,31 +35,28 @@ private slots:
     void bothSections_data();
     void bothSections();
 
-    void startUp_data();
-    void startUp();
-
 private:
     QString writeSettings(const QByteArray &content);
 
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestSettings::init()
+void SettingsTest::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
 }
 
-QString TestSettings::writeSettings(const QByteArray &content)
+QString SettingsTest::writeSettings(const QByteArray &content)
 {
-    const QString name = m_dir->filePath(QStringLiteral("setup.ini"));
+    QString name = m_dir->filePath(SettingsFileName);
     QFile file(name);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         qFatal("cannot write %s", qPrintable(name));
     return name;
 }
 
-void TestSettings::delaySettings_data()
+void SettingsTest::delaySettings_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("charDelay");
@@ -104,7 +95,7 @@ void TestSettings::delaySettings_data()
         << 25 << 400;
 }
 
-void TestSettings::delaySettings()
+void SettingsTest::delaySettings()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, charDelay);
@@ -118,7 +109,7 @@ void TestSettings::delaySettings()
     QCOMPARE(int(r), recordDelay);
 }
 
-void TestSettings::portSettings_data()
+void SettingsTest::portSettings_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("expected"); // "" keeps the default of that port
@@ -148,18 +139,18 @@ void TestSettings::portSettings_data()
     QTest::newRow("no marker") << QByteArray("[Delay],10,200\n") << QStringList{"", "", "", ""};
 }
 
-void TestSettings::portSettings()
+void SettingsTest::portSettings()
 {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, expected);
 
-    const PortDevices ports = ReadPortSettings(writeSettings(content));
+    const PortDevices ports = readPortSettings(writeSettings(content));
     for (int i = 0; i < PortCount; ++i)
         QCOMPARE(ports[i], expected[i].isEmpty() ? DefaultPorts[i] : expected[i]);
 }
 
 // Both sections come from one pass over the fields, each as if read on its own.
-void TestSettings::bothSections_data()
+void SettingsTest::bothSections_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("charDelay");
@@ -181,7 +172,7 @@ void TestSettings::bothSections_data()
         << QStringList{QString(SettingsFieldLength, 'p'), "", "", ""};
 }
 
-void TestSettings::bothSections()
+void SettingsTest::bothSections()
 {
     QFETCH(QByteArray, content);
     QFETCH(int, charDelay);
@@ -197,58 +188,5 @@ void TestSettings::bothSections()
         QCOMPARE(settings.ports[i], ports[i].isEmpty() ? DefaultPorts[i] : ports[i]);
 }
 
-void TestSettings::startUp_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("charDelay");
-    QTest::addColumn<int>("recordDelay");
-    QTest::addColumn<QString>("com1");
-
-    QTest::newRow("settings file") << "file" << 25 << 400 << "/dev/ttyUSB0";
-    QTest::newRow("missing") << "missing" << 10 << 200 << DefaultPorts[0];
-    QTest::newRow("directory") << "directory" << 10 << 200 << DefaultPorts[0];
-    QTest::newRow("unreadable") << "unreadable" << 10 << 200 << DefaultPorts[0];
-    QTest::newRow("FIFO without a writer") << "fifo" << 10 << 200 << DefaultPorts[0];
-    QTest::newRow("endless device") << "/dev/zero" << 10 << 200 << DefaultPorts[0];
-}
-
-void TestSettings::startUp()
-{
-    QFETCH(QString, file);
-    QFETCH(int, charDelay);
-    QFETCH(int, recordDelay);
-    QFETCH(QString, com1);
-
-    const QString name = file.startsWith('/') ? file : m_dir->filePath(QStringLiteral("setup.ini"));
-    if (file == "fifo")
-        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
-    if (file == "directory")
-        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("setup.ini")));
-    if (file == "file" || file == "unreadable")
-        writeSettings("[Delay],25,400\n[Ports],/dev/ttyUSB0\n");
-    if (file == "unreadable") {
-        QVERIFY(QFile::setPermissions(name, QFileDevice::WriteOwner));
-        if (QFile probe(name); probe.open(QIODevice::ReadOnly))
-            QSKIP("permissions do not keep this user from reading (root?)");
-    }
-    MainWindowState state;
-    state.CharDelay = 1;
-    state.RecordDelay = 2;
-    state.Messages[3] = "left over";
-    test::FakeList list;
-    // Start-up must not wait for a FIFO's writer.
-    QVERIFY(test::finishesWithoutWriter(name, [&] { LoadMainWindow(state, list, name); }));
-
-    QCOMPARE(int(state.CharDelay), charDelay);
-    QCOMPARE(int(state.RecordDelay), recordDelay);
-    QCOMPARE(state.ports[0], com1);
-    for (int i = 1; i < PortCount; ++i)
-        QCOMPARE(state.ports[i], DefaultPorts[i]);
-    // The table is emptied and the list filled on every path.
-    for (const QByteArray &entry : state.Messages)
-        QVERIFY(entry.isEmpty());
-    QCOMPARE(list.lines.size(), MessageCount);
-}
-
-QTEST_GUILESS_MAIN(TestSettings)
-#include "test_settings.moc"
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "settings_test.moc"

@@ -1,10 +1,12 @@
 #include "download_run.h"
 #include "fake_dialogs.h"
 #include "fake_download.h"
+#include "free_local_port.h"
 #include "network_address.h"
 #include "network_serial_port.h"
 #include "port_settings.h"
 #include "serial_port_factory.h"
+#include "settings_file.h"
 #include "steady_pause.h"
 
 #include <QElapsedTimer>
@@ -35,16 +37,17 @@ class ScriptedServer
 public:
     using Script = std::function<void(int fd, QByteArray &received)>;
 
-    explicit ScriptedServer(Script script)
+    explicit ScriptedServer(const Script &script)
     {
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), length);
-        ::listen(m_fd, 1);
-        ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length);
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+            ::listen(m_fd, 1) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            qFatal("cannot listen on 127.0.0.1");
         m_port = ntohs(address.sin_port);
         m_thread = std::thread([this, script] {
             pollfd ready{m_fd, POLLIN, 0};
@@ -92,20 +95,6 @@ private:
     std::thread m_thread;
 };
 
-// A port on 127.0.0.1 on which nothing listens.
-quint16 unusedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), length);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 void sendAll(int fd, const QByteArray &bytes)
 {
     [[maybe_unused]] const ssize_t sent = ::send(fd, bytes.constData(), size_t(bytes.size()), 0);
@@ -132,7 +121,7 @@ enum class Server { None, ClosesAfter50Bytes, RefusesComPort, Silent, StuckLooku
 
 Q_DECLARE_METATYPE(Server)
 
-class TestNetworkPort : public QObject
+class NetworkPortTest : public QObject
 {
     Q_OBJECT
 
@@ -144,7 +133,7 @@ private slots:
     void failures();
 };
 
-void TestNetworkPort::parseAddress_data()
+void NetworkPortTest::parseAddress_data()
 {
     QTest::addColumn<QString>("device");
     QTest::addColumn<bool>("network");   // isNetworkAddress()
@@ -164,7 +153,7 @@ void TestNetworkPort::parseAddress_data()
     QTest::newRow("other scheme") << "telnet://box:23" << false << "";
 }
 
-void TestNetworkPort::parseAddress()
+void NetworkPortTest::parseAddress()
 {
     QFETCH(QString, device);
     QFETCH(bool, network);
@@ -181,22 +170,22 @@ void TestNetworkPort::parseAddress()
     QCOMPARE(got, parsed);
 }
 
-void TestNetworkPort::portSettingsKeepAddresses()
+void NetworkPortTest::portSettingsKeepAddresses()
 {
     QTemporaryDir dir;
-    const QString fileName = dir.filePath(QStringLiteral("setup.ini"));
+    const QString fileName = dir.filePath(SettingsFileName);
     QFile file(fileName);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[Ports],tcp://10.0.0.5:4001,rfc2217://[fe80::1]:2217,,rfc2217://box:7\r\n");
     file.close();
 
-    const PortDevices devices = ReadPortSettings(fileName);
+    const PortDevices devices = readPortSettings(fileName);
     QCOMPARE(devices[0], QStringLiteral("tcp://10.0.0.5:4001"));
     QCOMPARE(devices[1], QStringLiteral("rfc2217://[fe80::1]:2217"));
     QCOMPARE(devices[3], QStringLiteral("rfc2217://box:7"));
 }
 
-void TestNetworkPort::failures_data()
+void NetworkPortTest::failures_data()
 {
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<Server>("server");
@@ -217,7 +206,7 @@ void TestNetworkPort::failures_data()
         << "tcp" << Server::StuckLookup << "^Looking up the host name took too long";
 }
 
-void TestNetworkPort::failures()
+void NetworkPortTest::failures()
 {
     QFETCH(QString, scheme);
     QFETCH(Server, server);
@@ -255,7 +244,7 @@ void TestNetworkPort::failures()
         listening.emplace(script);
     const QString address = QStringLiteral("%1://127.0.0.1:%2")
                                 .arg(scheme)
-                                .arg(listening ? listening->port() : unusedPort());
+                                .arg(listening ? listening->port() : freeLocalPort());
 
     // The real port from the factory, or one with a short time limit and a lookup that hangs.
     auto stuck = std::make_shared<StuckLookup>();
@@ -284,7 +273,7 @@ void TestNetworkPort::failures()
     SteadyPause pause;
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!RunDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 0}, controls,
+    QVERIFY(!runDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 0}, controls,
                          progress, *port, pause, messageBox));
     // Much less than the 5 s any step may take, and far from a hang.
     QVERIFY2(timer.elapsed() < 8000, qPrintable(QString::number(timer.elapsed())));
@@ -299,5 +288,5 @@ void TestNetworkPort::failures()
     QVERIFY(controls.mainVisible);
 }
 
-QTEST_GUILESS_MAIN(TestNetworkPort)
-#include "test_network_port.moc"
+QTEST_GUILESS_MAIN(NetworkPortTest)
+#include "network_port_test.moc"

@@ -176,4 +176,4 @@ void PairDecoderTest::reportsShortGapsInsidePairs()
 } // namespace norvane::test
 
 QTEST_GUILESS_MAIN(norvane::test::PairDecoderTest)
-#include "test_pair_decoder.moc"
+#include "pair_decoder_test.moc"

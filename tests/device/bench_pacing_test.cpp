@@ -72,4 +72,4 @@ void BenchPacingTest::reportsTheRun()
 } // namespace norvane::test
 
 QTEST_GUILESS_MAIN(norvane::test::BenchPacingTest)
-#include "test_bench_pacing.moc"
+#include "bench_pacing_test.moc"

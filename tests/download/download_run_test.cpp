@@ -59,7 +59,7 @@ struct Rig
 
     bool run(DownloadScope scope)
     {
-        return RunDownload(scope, DownloadData{messages, charDelay, recordDelay}, controls,
+        return runDownload(scope, DownloadData{messages, charDelay, recordDelay}, controls,
                            progress, port, pause, messageBox);
     }
     // The main window and its buttons are usable again and the port is released.
@@ -84,7 +84,7 @@ Pauses pausesFor(const QVector<int> &pairSizes, qint32 charPause, qint32 recordP
 
 } // namespace
 
-class TestDownloadRun : public QObject
+class DownloadRunTest : public QObject
 {
     Q_OBJECT
 
@@ -102,7 +102,7 @@ private slots:
     void failures();
 };
 
-void TestDownloadRun::sendString_data()
+void DownloadRunTest::sendString_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("charDelay");
@@ -121,7 +121,7 @@ void TestDownloadRun::sendString_data()
     QTest::newRow("last write fails") << QByteArray("abcd") << 10 << 3 << 10;
 }
 
-void TestDownloadRun::sendString()
+void DownloadRunTest::sendString()
 {
     QFETCH(QByteArray, text);
     QFETCH(int, charDelay);
@@ -147,68 +147,68 @@ void TestDownloadRun::sendString()
     QCOMPARE(log.events, expected);
 }
 
-void TestDownloadRun::records_data()
+void DownloadRunTest::records_data()
 {
     QTest::addColumn<int>("number");
     QTest::addColumn<QByteArray>("entry");
-    QTest::addColumn<int>("cr"); // 0 unchecked, 1 checked, 2 greyed
-    QTest::addColumn<int>("lf");
+    QTest::addColumn<Qt::CheckState>("cr");
+    QTest::addColumn<Qt::CheckState>("lf");
     QTest::addColumn<QByteArray>("pair");
 
     const QByteArray exact("0123456789abcdefGHIJKLMNOPQRSTUV");
-    QTest::newRow("0, empty, CR") << 0 << QByteArray() << 1 << 0 << "N0\rM" + Blank32 + "\r";
+    QTest::newRow("0, empty, CR") << 0 << QByteArray() << On << Off << "N0\rM" + Blank32 + "\r";
     QTest::newRow("12, loaded, none")
-        << 12 << QByteArray("abc") << 0 << 0 << "N12Mabc" + QByteArray(29, ' ');
-    QTest::newRow("999, exactly 32, LF") << 999 << exact << 0 << 1 << "N999\nM" + exact + "\n";
+        << 12 << QByteArray("abc") << Off << Off << "N12Mabc" + QByteArray(29, ' ');
+    QTest::newRow("999, exactly 32, LF") << 999 << exact << Off << On << "N999\nM" + exact + "\n";
     QTest::newRow("7, longer is cut, CR LF")
-        << 7 << exact + "wxyz" << 1 << 1 << "N7\r\nM" + exact + "\r\n";
+        << 7 << exact + "wxyz" << On << On << "N7\r\nM" + exact + "\r\n";
     QTest::newRow("trailing spaces kept, greyed CR")
-        << 100 << QByteArray("  x  ") << 2 << 0 << "N100M  x" + QByteArray(29, ' ');
-    QTest::newRow("high bytes kept, greyed CR, LF")
-        << 5 << QByteArray("caf\xe9") << 2 << 1 << "N5\nMcaf\xe9" + QByteArray(28, ' ') + "\n";
+        << 100 << QByteArray("  x  ") << Greyed << Off << "N100M  x" + QByteArray(29, ' ');
+    QTest::newRow("high bytes kept, greyed CR, LF") << 5 << QByteArray("caf\xe9") << Greyed << On
+                                                    << "N5\nMcaf\xe9" + QByteArray(28, ' ') + "\n";
     QTest::newRow("worked example: 7, CR")
-        << 7 << "HELLO" + QByteArray(27, ' ') << 1 << 0
+        << 7 << "HELLO" + QByteArray(27, ' ') << On << Off
         << QByteArray::fromHex("4E370D4D48454C4C4F" + QByteArray(27, ' ').toHex() + "0D");
-    QTest::newRow("CR, greyed LF") << 1 << QByteArray() << 1 << 2 << "N1\rM" + Blank32 + "\r";
+    QTest::newRow("CR, greyed LF") << 1 << QByteArray() << On << Greyed << "N1\rM" + Blank32 + "\r";
 }
 
-void TestDownloadRun::records()
+void DownloadRunTest::records()
 {
     QFETCH(int, number);
     QFETCH(QByteArray, entry);
-    QFETCH(int, cr);
-    QFETCH(int, lf);
+    QFETCH(Qt::CheckState, cr);
+    QFETCH(Qt::CheckState, lf);
     QFETCH(QByteArray, pair);
-    const QByteArray terminator = RecordTerminator(cr, lf);
-    QCOMPARE(NumberRecord(number, terminator) + TextRecord(entry, terminator), pair);
+    const QByteArray terminator = recordTerminator(cr, lf);
+    QCOMPARE(numberRecord(number, terminator) + textRecord(entry, terminator), pair);
 }
 
-void TestDownloadRun::send_data()
+void DownloadRunTest::send_data()
 {
     QTest::addColumn<bool>("all");
     QTest::addColumn<Numbers>("selected");
-    QTest::addColumn<int>("cr");
-    QTest::addColumn<int>("lf");
+    QTest::addColumn<Qt::CheckState>("cr");
+    QTest::addColumn<Qt::CheckState>("lf");
     QTest::addColumn<int>("totalBytes");
 
     // 1000 pairs: 2890 digits, 34 characters of "N" and text record each, 2 terminators each.
-    QTest::newRow("all, CR (initial)") << true << Numbers{} << 1 << 0 << 38890;
-    QTest::newRow("all, none") << true << Numbers{} << 0 << 0 << 36890;
-    QTest::newRow("all, LF") << true << Numbers{} << 0 << 1 << 38890;
-    QTest::newRow("all, CR LF") << true << Numbers{} << 1 << 1 << 40890;
-    QTest::newRow("selection, none") << false << Numbers{} << 1 << 0 << 0;
-    QTest::newRow("selection, 5 and 900") << false << Numbers{900, 5} << 1 << 0 << 76;
-    QTest::newRow("selection, 7") << false << Numbers{7} << 1 << 0 << 37;
-    QTest::newRow("selection, 12, none") << false << Numbers{12} << 0 << 0 << 36;
-    QTest::newRow("selection, 0 and 999, CR LF") << false << Numbers{0, 999} << 1 << 1 << 80;
+    QTest::newRow("all, CR (initial)") << true << Numbers{} << On << Off << 38890;
+    QTest::newRow("all, none") << true << Numbers{} << Off << Off << 36890;
+    QTest::newRow("all, LF") << true << Numbers{} << Off << On << 38890;
+    QTest::newRow("all, CR LF") << true << Numbers{} << On << On << 40890;
+    QTest::newRow("selection, none") << false << Numbers{} << On << Off << 0;
+    QTest::newRow("selection, 5 and 900") << false << Numbers{900, 5} << On << Off << 76;
+    QTest::newRow("selection, 7") << false << Numbers{7} << On << Off << 37;
+    QTest::newRow("selection, 12, none") << false << Numbers{12} << Off << Off << 36;
+    QTest::newRow("selection, 0 and 999, CR LF") << false << Numbers{0, 999} << On << On << 80;
 }
 
-void TestDownloadRun::send()
+void DownloadRunTest::send()
 {
     QFETCH(bool, all);
     QFETCH(Numbers, selected);
-    QFETCH(int, cr);
-    QFETCH(int, lf);
+    QFETCH(Qt::CheckState, cr);
+    QFETCH(Qt::CheckState, lf);
     QFETCH(int, totalBytes);
 
     Rig rig;
@@ -222,12 +222,12 @@ void TestDownloadRun::send()
 
     // Every byte is put down to the number on show when it was written: each pair goes out
     // after its number's progress.
-    const QByteArray terminator = RecordTerminator(cr, lf);
+    const QByteArray terminator = recordTerminator(cr, lf);
     QMap<int, QByteArray> expected, sentUnder;
     QVector<int> pairSizes;
     for (int j = 0; j < MessageCount; ++j) {
         if (all || selected.contains(j)) {
-            expected[j] = NumberRecord(j, terminator) + TextRecord(rig.messages[j], terminator);
+            expected[j] = numberRecord(j, terminator) + textRecord(rig.messages[j], terminator);
             pairSizes.append(expected[j].size());
         }
     }
@@ -257,7 +257,7 @@ void TestDownloadRun::send()
     }
 }
 
-void TestDownloadRun::pausesNeverNegative_data()
+void DownloadRunTest::pausesNeverNegative_data()
 {
     QTest::addColumn<int>("charDelay");
     QTest::addColumn<int>("recordDelay");
@@ -270,7 +270,7 @@ void TestDownloadRun::pausesNeverNegative_data()
     QTest::newRow("largest") << 32767 << 32767 << 32767 << 32767;
 }
 
-void TestDownloadRun::pausesNeverNegative()
+void DownloadRunTest::pausesNeverNegative()
 {
     QFETCH(int, charDelay);
     QFETCH(int, recordDelay);
@@ -285,7 +285,7 @@ void TestDownloadRun::pausesNeverNegative()
     QCOMPARE(rig.pause.pauses, pausesFor({37, 38}, charPause, recordPause));
 }
 
-void TestDownloadRun::stepOrder()
+void DownloadRunTest::stepOrder()
 {
     // Com1..Com4 are ports 1..4; with no option chosen the port is 0.
     for (int chosen = -1; chosen < 4; ++chosen) {
@@ -318,7 +318,7 @@ void TestDownloadRun::stepOrder()
     }
 }
 
-void TestDownloadRun::failures_data()
+void DownloadRunTest::failures_data()
 {
     QTest::addColumn<bool>("failOpen");
     QTest::addColumn<int>("failAtByte");
@@ -337,7 +337,7 @@ void TestDownloadRun::failures_data()
     QTest::newRow("drain") << false << -1 << true << 0 << 999 << "Timed out.";
 }
 
-void TestDownloadRun::failures()
+void DownloadRunTest::failures()
 {
     QFETCH(bool, failOpen);
     QFETCH(int, failAtByte);
@@ -378,5 +378,5 @@ void TestDownloadRun::failures()
     QVERIFY(rig.controls.selected == (QSet<int>{5, 6}));
 }
 
-QTEST_GUILESS_MAIN(TestDownloadRun)
-#include "test_download_run.moc"
+QTEST_GUILESS_MAIN(DownloadRunTest)
+#include "download_run_test.moc"

@@ -51,7 +51,7 @@ void fields(const char *name, const QByteArray &input, const QByteArrayList &exp
 
 } // namespace
 
-class TestTextHelpers : public QObject
+class TextHelpersTest : public QObject
 {
     Q_OBJECT
 
@@ -207,5 +207,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestTextHelpers)
-#include "test_text_helpers.moc"
+QTEST_APPLESS_MAIN(TextHelpersTest)
+#include "text_helpers_test.moc"

@@ -6,11 +6,12 @@ class QListWidget;
 
 namespace norvane {
 
-// The table logic's view of the message list, drawn by a QListWidget.
-class ListWidgetMessageList : public MessageList
+// The table logic's view of the message list: the MessageList interface over the list widget
+// (a MessageListWidget, or any QListWidget).
+class MessageListAdapter : public MessageList
 {
 public:
-    explicit ListWidgetMessageList(QListWidget &list) : m_list(list) {}
+    explicit MessageListAdapter(QListWidget &list) : m_list(list) {}
 
     void clear() override;
     void append(const QByteArray &line) override;

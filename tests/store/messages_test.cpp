@@ -153,7 +153,7 @@ template <typename... Values> void row(const char *name, const Values &...values
 
 } // namespace
 
-class TestMessages : public QObject
+class MessagesTest : public QObject
 {
     Q_OBJECT
 
@@ -642,5 +642,5 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-QTEST_GUILESS_MAIN(TestMessages)
-#include "test_messages.moc"
+QTEST_GUILESS_MAIN(MessagesTest)
+#include "messages_test.moc"

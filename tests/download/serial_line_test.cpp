@@ -100,14 +100,14 @@ struct Rig
 
     bool run(DownloadScope scope, qint16 charDelay = 0, qint16 recordDelay = 0)
     {
-        return RunDownload(scope, DownloadData{messages, charDelay, recordDelay}, controls,
+        return runDownload(scope, DownloadData{messages, charDelay, recordDelay}, controls,
                            progress, port, pause, messageBox);
     }
 };
 
 } // namespace
 
-class TestSerialLine : public QObject
+class SerialLineTest : public QObject
 {
     Q_OBJECT
 
@@ -121,7 +121,7 @@ private slots:
     void permissionDenied();
 };
 
-void TestSerialLine::lineSettings()
+void SerialLineTest::lineSettings()
 {
     Line line;
     // Start from settings that differ in every respect the device depends on.
@@ -157,26 +157,26 @@ void TestSerialLine::lineSettings()
     QCOMPARE(line.waitFor(3, 2000), QByteArray("N0\r"));
 }
 
-void TestSerialLine::download_data()
+void SerialLineTest::download_data()
 {
     QTest::addColumn<bool>("all");
     QTest::addColumn<Numbers>("selected");
-    QTest::addColumn<int>("cr");
-    QTest::addColumn<int>("lf");
+    QTest::addColumn<Qt::CheckState>("cr");
+    QTest::addColumn<Qt::CheckState>("lf");
     QTest::addColumn<int>("charDelay");
     QTest::addColumn<int>("recordDelay");
 
-    QTest::newRow("send all, no pauses") << true << Numbers{} << 1 << 0 << 0 << 0;
-    QTest::newRow("send all, no pauses, CR LF") << true << Numbers{} << 1 << 1 << 0 << 0;
-    QTest::newRow("selection, short pauses") << false << Numbers{0, 7, 999} << 0 << 1 << 1 << 3;
+    QTest::newRow("send all, no pauses") << true << Numbers{} << On << Off << 0 << 0;
+    QTest::newRow("send all, no pauses, CR LF") << true << Numbers{} << On << On << 0 << 0;
+    QTest::newRow("selection, short pauses") << false << Numbers{0, 7, 999} << Off << On << 1 << 3;
 }
 
-void TestSerialLine::download()
+void SerialLineTest::download()
 {
     QFETCH(bool, all);
     QFETCH(Numbers, selected);
-    QFETCH(int, cr);
-    QFETCH(int, lf);
+    QFETCH(Qt::CheckState, cr);
+    QFETCH(Qt::CheckState, lf);
     QFETCH(int, charDelay);
     QFETCH(int, recordDelay);
 
@@ -186,13 +186,13 @@ void TestSerialLine::download()
     rig.controls.lf = lf;
     rig.controls.chosenOption = 1;
     rig.controls.selected = QSet<int>(selected.begin(), selected.end());
-    const QByteArray terminator = RecordTerminator(cr, lf);
+    const QByteArray terminator = recordTerminator(cr, lf);
     QByteArray expected;
     for (int j = 0; j < MessageCount; ++j) {
         rig.messages[j] = j == 7 ? "HELLO" + QByteArray(27, ' ')
                                  : QByteArray::number(j * 7919) + (j % 3 ? " \xe9,\"" : "");
         if (all || selected.contains(j))
-            expected += NumberRecord(j, terminator) + TextRecord(rig.messages[j], terminator);
+            expected += numberRecord(j, terminator) + textRecord(rig.messages[j], terminator);
     }
 
     line.startReading();
@@ -206,7 +206,7 @@ void TestSerialLine::download()
     QCOMPARE(line.waitFor(expected.size() + 1, 100), expected);
 }
 
-void TestSerialLine::fullTransmitBufferWaits()
+void SerialLineTest::fullTransmitBufferWaits()
 {
     // With no pauses the writer can outrun the line; a full buffer is a wait, not a failure.
     Line line;
@@ -220,7 +220,7 @@ void TestSerialLine::fullTransmitBufferWaits()
     QCOMPARE(line.waitFor(100000, 5000).size(), 100000);
 }
 
-void TestSerialLine::failures_data()
+void SerialLineTest::failures_data()
 {
     QTest::addColumn<QString>("device"); // "": the pseudo-terminal
     QTest::addColumn<int>("chosen");
@@ -241,7 +241,7 @@ void TestSerialLine::failures_data()
     QTest::newRow("stalled line") << "" << 0 << "" << false << -1 << true << "timed out";
 }
 
-void TestSerialLine::failures()
+void SerialLineTest::failures()
 {
     QFETCH(QString, device);
     QFETCH(int, chosen);
@@ -287,7 +287,7 @@ void TestSerialLine::failures()
 
 // A device the user may not write to. As root the port is opened by a child that gives up root
 // first; otherwise the device is made unwritable.
-void TestSerialLine::permissionDenied()
+void SerialLineTest::permissionDenied()
 {
     Line line;
     const bool root = ::geteuid() == 0;
@@ -322,5 +322,5 @@ void TestSerialLine::permissionDenied()
              reason.constData());
 }
 
-QTEST_GUILESS_MAIN(TestSerialLine)
-#include "test_serial_line.moc"
+QTEST_GUILESS_MAIN(SerialLineTest)
+#include "serial_line_test.moc"

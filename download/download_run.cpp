@@ -35,11 +35,12 @@ QByteArray textRecord(const QByteArray &entry, const QByteArray &terminator)
 
 namespace {
 
-// Sends the pair of every message in scope, with a record pause after each pair. Returns false
-// as soon as a write fails.
-bool sendMessages(DownloadScope scope, const DownloadData &data, const QByteArray &terminator,
-                  DownloadControls &controls, ProgressView &progress, SerialPort &port,
-                  Pause &pause)
+// Sends the pair of every message in scope, with a record pause after each pair. Ends as soon as
+// a write fails or a stop is asked for.
+SendOutcome sendMessages(DownloadScope scope, const DownloadData &data,
+                         const QByteArray &terminator, DownloadControls &controls,
+                         ProgressView &progress, SerialPort &port, Pause &pause,
+                         const StopCheck &stopRequested)
 {
     const qint32 recordPause = pauseMilliseconds(data.RecordDelay);
     for (int j = 0; j < MessageCount; ++j) {
@@ -50,19 +51,31 @@ bool sendMessages(DownloadScope scope, const DownloadData &data, const QByteArra
 
         if (scope == DownloadScope::SelectedMessages && !controls.isLineSelected(j))
             continue;
-        if (!SendString(port, pause, data.CharDelay, numberRecord(j, terminator)))
-            return false;
-        if (!SendString(port, pause, data.CharDelay, textRecord(data.Messages[j], terminator)))
-            return false;
+        SendOutcome outcome =
+            sendCharacters(port, pause, data.CharDelay, numberRecord(j, terminator), stopRequested);
+        if (outcome == SendOutcome::Sent)
+            outcome = sendCharacters(port, pause, data.CharDelay,
+                                     textRecord(data.Messages[j], terminator), stopRequested);
+        if (outcome != SendOutcome::Sent)
+            return outcome;
         pause.pause(recordPause);
     }
-    return true;
+    return SendOutcome::Sent;
 }
 
 } // namespace
 
 bool runDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
                  ProgressView &progress, SerialPort &port, Pause &pause, MessageBoxView &messageBox)
+{
+    return runDownload(scope, data, controls, progress, port, pause, messageBox, StopCheck()) ==
+           DownloadOutcome::Completed;
+}
+
+DownloadOutcome runDownload(DownloadScope scope, const DownloadData &data,
+                            DownloadControls &controls, ProgressView &progress, SerialPort &port,
+                            Pause &pause, MessageBoxView &messageBox,
+                            const StopCheck &stopRequested)
 {
     const QByteArray terminator =
         recordTerminator(controls.crCheckState(), controls.lfCheckState());
@@ -79,12 +92,14 @@ bool runDownload(DownloadScope scope, const DownloadData &data, DownloadControls
     progress.show();
 
     port.setCommPort(portNumber);
-    bool sent = port.open();
-    if (sent) {
-        sent = sendMessages(scope, data, terminator, controls, progress, port, pause);
-        // Everything written must have left the line before the port lets go of it.
-        if (sent)
-            sent = port.drain();
+    SendOutcome outcome = SendOutcome::Failed;
+    if (port.open()) {
+        outcome =
+            sendMessages(scope, data, terminator, controls, progress, port, pause, stopRequested);
+        // Everything written must have left the line before the port lets go of it, after a
+        // stop as well: the device gets whole characters only.
+        if (outcome != SendOutcome::Failed && !port.drain())
+            outcome = SendOutcome::Failed;
     }
     port.close();
 
@@ -95,14 +110,15 @@ bool runDownload(DownloadScope scope, const DownloadData &data, DownloadControls
 
     // Told only now, so the message box stands over the main window again. The port's reason,
     // when it knows one, goes on a line of its own.
-    if (!sent) {
+    if (outcome == SendOutcome::Failed) {
         QString message = QStringLiteral("Error while sending data to port: ") + port.deviceName();
         const QString reason = port.errorString();
         if (!reason.isEmpty())
             message += QLatin1Char('\n') + reason;
         messageBox.showMessage(message);
+        return DownloadOutcome::Failed;
     }
-    return sent;
+    return outcome == SendOutcome::Stopped ? DownloadOutcome::Stopped : DownloadOutcome::Completed;
 }
 
 } // namespace norvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "message_table.h"
+#include "serial_output.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -40,5 +41,17 @@ struct DownloadData
 bool runDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
                  ProgressView &progress, SerialPort &port, Pause &pause,
                  MessageBoxView &messageBox);
+
+enum class DownloadOutcome { Completed, Failed, Stopped };
+
+// The same run, asking `stopRequested` before every character it writes. Once the check answers
+// true nothing more is written (the last record may break off after any whole character): the run
+// waits for what was written to leave the line, closes the port and switches the windows back
+// without a message, and the outcome is Stopped. Should the waiting fail, the run has failed.
+// The main window gives no check, so its downloads always run to their end.
+DownloadOutcome runDownload(DownloadScope scope, const DownloadData &data,
+                            DownloadControls &controls, ProgressView &progress, SerialPort &port,
+                            Pause &pause, MessageBoxView &messageBox,
+                            const StopCheck &stopRequested);
 
 } // namespace norvane

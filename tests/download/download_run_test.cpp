@@ -100,6 +100,8 @@ private slots:
     void stepOrder();
     void failures_data();
     void failures();
+    void stops_data();
+    void stops();
 };
 
 void DownloadRunTest::sendString_data()
@@ -376,6 +378,45 @@ void DownloadRunTest::failures()
     QCOMPARE(rig.log.events.last(), QStringLiteral("message"));
     QVERIFY(rig.messages == before);
     QVERIFY(rig.controls.selected == (QSet<int>{5, 6}));
+}
+
+void DownloadRunTest::stops_data()
+{
+    QTest::addColumn<int>("stopAtByte"); // the check says stop once this many bytes are out
+    QTest::addColumn<bool>("failDrain");
+    QTest::addColumn<DownloadOutcome>("outcome");
+    QTest::addColumn<int>("recordPauses");
+
+    // Send all with CR: the pair of 0 is 37 bytes, the whole run 38890.
+    QTest::newRow("before the first character") << 0 << false << DownloadOutcome::Stopped << 0;
+    QTest::newRow("inside the number record") << 2 << false << DownloadOutcome::Stopped << 0;
+    QTest::newRow("between two pairs") << 37 << false << DownloadOutcome::Stopped << 1;
+    QTest::newRow("never") << 38891 << false << DownloadOutcome::Completed << 1000;
+    QTest::newRow("drain fails after the stop") << 5 << true << DownloadOutcome::Failed << 0;
+}
+
+void DownloadRunTest::stops()
+{
+    QFETCH(int, stopAtByte);
+    QFETCH(bool, failDrain);
+    QFETCH(DownloadOutcome, outcome);
+    QFETCH(int, recordPauses);
+
+    Rig rig;
+    rig.port.failDrain = failDrain;
+    const auto stopRequested = [&rig, stopAtByte] { return rig.port.bytes.size() >= stopAtByte; };
+    QCOMPARE(runDownload(DownloadScope::AllMessages,
+                         DownloadData{rig.messages, rig.charDelay, rig.recordDelay}, rig.controls,
+                         rig.progress, rig.port, rig.pause, rig.messageBox, stopRequested),
+             outcome);
+
+    // Nothing is written once the check says stop; what was written is drained before the port
+    // closes, and the windows are back as after any run.
+    QCOMPARE(rig.port.bytes.size(), qMin(stopAtByte, 38890));
+    QCOMPARE(rig.pause.pauses.count(200), recordPauses);
+    QVERIFY(rig.log.indexOf("drain") >= 0 && rig.log.indexOf("drain") < rig.log.indexOf("close"));
+    rig.checkIdle();
+    QCOMPARE(rig.messageBox.texts.size(), outcome == DownloadOutcome::Failed ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(DownloadRunTest)

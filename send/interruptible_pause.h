@@ -1,0 +1,30 @@
+#pragma once
+
+#include "pause.h"
+#include "serial_output.h"
+
+namespace norvane {
+
+// Passes the pauses on to `pause` in slices of at most SliceMs, asking `stopRequested` before
+// each slice, so that a stop asked for during a long pause is answered within a slice rather
+// than after the whole pause. Slices in a row add up to the pause exactly (see Pause), so the
+// pacing is the same; once a stop is asked for, the rest of the pause is left out.
+class InterruptiblePause : public Pause
+{
+public:
+    static constexpr qint32 SliceMs = 100;
+
+    InterruptiblePause(Pause &pause, StopCheck stopRequested)
+        : m_pause(pause), m_stopRequested(std::move(stopRequested))
+    {
+    }
+
+    void markWrite() override { m_pause.markWrite(); }
+    void pause(qint32 ms) override;
+
+private:
+    Pause &m_pause;
+    StopCheck m_stopRequested;
+};
+
+} // namespace norvane

@@ -1,0 +1,360 @@
+#include "port_settings.h"
+#include "pseudo_terminal.h"
+#include "qt_serial_port.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace norvane::test {
+
+// norvane-send as a script runs it: the bytes it sends, its messages and exit statuses, real
+// runs into a pseudo-terminal and a run stopped by a signal.
+class SendProgramTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void dryRun_data();
+    void dryRun();
+    void refused_data();
+    void refused();
+    void realRun_data();
+    void realRun();
+    void interrupted_data();
+    void interrupted();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+namespace {
+
+struct Result
+{
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+// Entries of the test file as "Load" gives them: 5 is cut to 32, 3 is short, 12 empty.
+QByteArray entry(int n)
+{
+    switch (n) {
+    case 3:
+        return "abc";
+    case 5:
+        return QByteArray(32, 'A');
+    case 7:
+        return "HELLO" + QByteArray(27, ' ');
+    case 999:
+        return "LAST";
+    default:
+        return n == 12 ? QByteArray() : "MESSAGE " + QByteArray::number(n);
+    }
+}
+
+// The pair of message n as the device gets it.
+QByteArray pair(int n, const QByteArray &terminator)
+{
+    return 'N' + QByteArray::number(n) + terminator + 'M' + entry(n).leftJustified(32, ' ', true) +
+           terminator;
+}
+
+QByteArray pairs(const QList<int> &numbers, const QByteArray &terminator)
+{
+    QByteArray bytes;
+    for (int n : numbers)
+        bytes += pair(n, terminator);
+    return bytes;
+}
+
+QList<int> allNumbers()
+{
+    QList<int> numbers;
+    for (int n = 0; n < 1000; ++n)
+        numbers.append(n);
+    return numbers;
+}
+
+// A working folder of its own with the settings file `setupIni` (none when empty).
+QString folderWith(const QTemporaryDir &dir, const QString &name, const QByteArray &setupIni)
+{
+    QString folder = dir.filePath(name);
+    QDir().mkpath(folder);
+    QFile::remove(folder + QStringLiteral("/setup.ini"));
+    if (!setupIni.isEmpty()) {
+        QFile file(folder + QStringLiteral("/setup.ini"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(setupIni);
+    }
+    return folder;
+}
+
+void startSend(QProcess &send, const QString &folder, const QStringList &arguments)
+{
+    send.setWorkingDirectory(folder);
+    send.start(QStringLiteral(NORVANE_SEND_PROGRAM), arguments);
+}
+
+Result finish(QProcess &send)
+{
+    Result result;
+    // A program that has already ended counts as finished.
+    if (send.state() != QProcess::NotRunning && !send.waitForFinished(60000))
+        return result;
+    if (send.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = send.exitCode();
+    result.out = send.readAllStandardOutput();
+    result.err = QString::fromLocal8Bit(send.readAllStandardError());
+    return result;
+}
+
+// Reads what arrives at the pseudo-terminal until the program has ended and nothing more comes;
+// `whenReceived` runs once as soon as `atLeast` bytes are in.
+QByteArray receive(QProcess &send, const PseudoTerminal &terminal, qint64 atLeast = -1,
+                   const std::function<void()> &whenReceived = {})
+{
+    QByteArray received;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(terminal.masterFd(), buffer, sizeof buffer);
+        if (n > 0) {
+            received.append(buffer, n);
+            if (atLeast >= 0 && received.size() >= atLeast && whenReceived) {
+                whenReceived();
+                atLeast = -1;
+            }
+            continue;
+        }
+        if (send.state() == QProcess::NotRunning)
+            return received;
+        send.waitForFinished(5);
+    }
+}
+
+} // namespace
+
+void SendProgramTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QByteArray file;
+    for (int n = 0; n < 1000; ++n)
+        file += (n == 5 ? QByteArray(40, 'A') : entry(n)) + "\r\n";
+    QFile messages(m_dir.filePath(QStringLiteral("messages.txt")));
+    QVERIFY(messages.open(QIODevice::WriteOnly));
+    messages.write(file);
+    QFile shortFile(m_dir.filePath(QStringLiteral("short.txt")));
+    QVERIFY(shortFile.open(QIODevice::WriteOnly));
+    shortFile.write(file.left(file.lastIndexOf("LAST")));
+}
+
+void SendProgramTest::dryRun_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QByteArray>("setupIni");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("summary");
+
+    const QByteArray none;
+    QTest::newRow("cr by default") << "--select 7" << none << pair(7, "\r")
+                                   << "dry run: 1 message, 37 bytes; on the line at least 0.570 s";
+    QTest::newRow("lf") << "--select 7 --terminator lf" << none << pair(7, "\n") << "37 bytes";
+    QTest::newRow("crlf") << "--select 7 --terminator CRLF" << none << pair(7, "\r\n")
+                          << "39 bytes";
+    QTest::newRow("none") << "--select 7 --terminator none" << none << pair(7, "") << "35 bytes";
+    QTest::newRow("selection: ascending, each once, cut and padded")
+        << "--select 999,7,3,5,3-3,5-7" << none << pairs({3, 5, 6, 7, 999}, "\r") << "5 messages";
+    QTest::newRow("all, pauses from setup.ini")
+        << "--all --terminator crlf" << QByteArray("[Delay],1,2") << pairs(allNumbers(), "\r\n")
+        << "1000 messages, 40890 bytes; on the line at least 42.890 s (pauses of 1 and 2 ms)";
+    QTest::newRow("options over setup.ini")
+        << "--select 0 --char-delay 0 --record-delay 3" << QByteArray("[Delay],1,2")
+        << pair(0, "\r") << "at least 0.003 s (pauses of 0 and 3 ms)";
+    QTest::newRow("quiet") << "--select 12 -q" << none << pair(12, "\r") << "";
+}
+
+void SendProgramTest::dryRun()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QByteArray, setupIni);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, summary);
+
+    QProcess send;
+    startSend(send, folderWith(m_dir, QStringLiteral("dry"), setupIni),
+              arguments.split(' ') << "--dry-run" << m_dir.filePath("messages.txt"));
+    const Result result = finish(send);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, bytes);
+    if (summary.isEmpty())
+        QCOMPARE(result.err, QString());
+    else
+        QVERIFY2(result.err.contains(summary), qPrintable(result.err));
+}
+
+void SendProgramTest::refused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("setupIni");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("error");
+
+    const QByteArray none;
+    const auto usage = [&](const char *name, QStringList arguments, const char *error) {
+        QTest::newRow(name) << (arguments << "messages.txt") << none << 2 << error;
+    };
+    usage("unknown option", {"--bogus"}, "Unknown option 'bogus'");
+    usage("empty selection", {"--select", ""}, "--select needs numbers");
+    usage("number above 999", {"--select", "1000"}, "--select needs");
+    usage("range backwards", {"--select", "9-3"}, "--select needs");
+    usage("open range", {"--select", "5-"}, "--select needs");
+    usage("empty item", {"--select", "1,,2"}, "--select needs");
+    usage("signed number", {"--select", "+4"}, "--select needs");
+    usage("all and select", {"--all", "--select", "1"}, "exclude each other");
+    usage("unknown terminator", {"--terminator", "crr"}, "--terminator is one of");
+    usage("negative pause", {"--char-delay", "-1"}, "--char-delay needs milliseconds");
+    usage("pause too long", {"--record-delay", "32768"}, "--record-delay needs milliseconds");
+    usage("pause not a number", {"--char-delay", "ten"}, "--char-delay needs milliseconds");
+    usage("empty port", {"--port", ""}, "--port needs");
+    usage("second file", {"other.txt"}, "one message file at a time");
+    QTest::newRow("no file") << QStringList{"--all"} << none << 2 << "no message file given";
+
+    // Read as "Load" reads it, and refused before the port is opened (which would fail).
+    const QStringList noPort{"--port", "/nonexistent/tty"};
+    QTest::newRow("missing file") << (noPort + QStringList{"missing.txt"}) << none << 1
+                                  << "Error while reading data from file: missing.txt\n";
+    QTest::newRow("file of 999 lines") << (noPort + QStringList{"short.txt"}) << none << 1
+                                       << "Error while reading data from file: short.txt\n";
+    QTest::newRow("folder") << (noPort + QStringList{"."}) << none << 1
+                            << "Error while reading data from file: .\n";
+
+    // Told as the window tells it, the device mapped as setup.ini maps it.
+    const QString notFound =
+        QStringLiteral("The device does not exist; is the adapter plugged in?");
+    QTest::newRow("device missing")
+        << (noPort + QStringList{"messages.txt"}) << none << 3
+        << "Error while sending data to port: /nonexistent/tty\n" + notFound + '\n';
+    QTest::newRow("Com1 from setup.ini by default")
+        << QStringList{"messages.txt"} << QByteArray("[Ports],/nonexistent/one") << 3
+        << "Error while sending data to port: /nonexistent/one\n" + notFound + '\n';
+    QTest::newRow("com2 from setup.ini")
+        << QStringList{"--port", "com2", "messages.txt"} << QByteArray("[Ports],,/nonexistent/two")
+        << 3 << "Error while sending data to port: /nonexistent/two\n" + notFound + '\n';
+}
+
+void SendProgramTest::refused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, setupIni);
+    QFETCH(int, exitCode);
+    QFETCH(QString, error);
+
+    // The message file lies in the working folder, named as a user names it there.
+    const QString folder = folderWith(m_dir, QStringLiteral("refused"), setupIni);
+    for (const char *name : {"messages.txt", "short.txt"}) {
+        QFile::remove(folder + '/' + name);
+        QVERIFY(QFile::copy(m_dir.filePath(name), folder + '/' + name));
+    }
+    QProcess send;
+    startSend(send, folder, arguments);
+    const Result result = finish(send);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.out, QByteArray());
+    if (exitCode == 2)
+        QVERIFY2(result.err.startsWith("norvane-send: ") && result.err.contains(error),
+                 qPrintable(result.err));
+    else
+        QCOMPARE(result.err, error);
+}
+
+void SendProgramTest::realRun_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // PTY stands for the pseudo-terminal's path
+    QTest::addColumn<QByteArray>("setupIni");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("device, selection, crlf")
+        << QStringList{"--port", "PTY",          "--select", "0-2,998-999",    "--terminator",
+                       "crlf",   "--char-delay", "0",        "--record-delay", "1"}
+        << QByteArray() << 5 << pairs({0, 1, 2, 998, 999}, "\r\n");
+    QTest::newRow("Com1, pauses and device from setup.ini, send all")
+        << QStringList{} << QByteArray("[Delay],0,0\n[Ports],PTY") << 1000
+        << pairs(allNumbers(), "\r");
+}
+
+void SendProgramTest::realRun()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, setupIni);
+    QFETCH(int, messages);
+    QFETCH(QByteArray, bytes);
+
+    PseudoTerminal terminal;
+    QVERIFY2(terminal.open(), qPrintable(terminal.errorString()));
+    arguments.replaceInStrings(QStringLiteral("PTY"), terminal.slavePath());
+    setupIni.replace("PTY", QFile::encodeName(terminal.slavePath()));
+    QProcess send;
+    startSend(send, folderWith(m_dir, QStringLiteral("real"), setupIni),
+              arguments << m_dir.filePath("messages.txt"));
+    QCOMPARE(receive(send, terminal), bytes);
+    const Result result = finish(send);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.err.startsWith(
+                 QStringLiteral("sent %1 messages, %2 bytes in ").arg(messages).arg(bytes.size())),
+             qPrintable(result.err));
+}
+
+void SendProgramTest::interrupted_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("Ctrl-C") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+}
+
+void SendProgramTest::interrupted()
+{
+    QFETCH(int, signal);
+
+    PseudoTerminal terminal;
+    QVERIFY2(terminal.open(), qPrintable(terminal.errorString()));
+    QProcess send;
+    startSend(send, folderWith(m_dir, QStringLiteral("interrupted"), QByteArray()),
+              {"--port", terminal.slavePath(), "--char-delay", "2", "--record-delay", "5",
+               m_dir.filePath("messages.txt")});
+    const QByteArray received =
+        receive(send, terminal, 500, [&send, signal] { ::kill(pid_t(send.processId()), signal); });
+    const Result result = finish(send);
+    QCOMPARE(result.exitCode, 130);
+
+    // What arrived is the start of the download, ending with a whole character: the run stopped
+    // within the message it was sending, and it names that message.
+    const QByteArray all = pairs(allNumbers(), "\r");
+    QVERIFY(received.size() >= 500 && received.size() < all.size());
+    QCOMPARE(received, all.left(received.size()));
+    int last = 0;
+    for (qint64 end = pair(0, "\r").size(); end < received.size(); end += pair(last, "\r").size())
+        ++last;
+    const auto told =
+        QRegularExpression(QStringLiteral("^interrupted after message (\\d+)")).match(result.err);
+    QVERIFY2(told.hasMatch(), qPrintable(result.err));
+    QCOMPARE(told.captured(1).toInt(), last);
+
+    // The port was let go of properly: it opens again at once.
+    QtSerialPort port(PortDevices{terminal.slavePath()});
+    QVERIFY2(port.open(), qPrintable(port.errorString()));
+}
+
+} // namespace norvane::test
+
+QTEST_GUILESS_MAIN(norvane::test::SendProgramTest)
+#include "send_program_test.moc"

@@ -3,12 +3,16 @@
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 namespace norvane {
 
 namespace {
 
+// Qt may report from other threads it starts while the application is made; they all meet here.
+std::mutex guardMutex;
 DisplayFailureGuard *activeGuard = nullptr;
+QtMessageHandler handlerBefore = nullptr;
 
 // What Qt's platform plug-ins say when the display named by the environment cannot be reached
 // (or none is named): X11 through xcb, and Wayland.
@@ -20,6 +24,11 @@ bool saysDisplayUnreachable(const QMessageLogContext &context, const QString &te
            (category.startsWith("qt.qpa.wayland") && text.contains(QLatin1String("wl_display")));
 }
 
+const char *orNull(const QByteArray &text)
+{
+    return text.isNull() ? nullptr : text.constData();
+}
+
 } // namespace
 
 const char *const DisplayFailureGuard::NoDisplayLine =
@@ -27,22 +36,35 @@ const char *const DisplayFailureGuard::NoDisplayLine =
 
 DisplayFailureGuard::DisplayFailureGuard()
 {
+    const std::lock_guard<std::mutex> lock(guardMutex);
     activeGuard = this;
     // Qt hands back its default handler when none of ours was installed before.
-    m_previous = qInstallMessageHandler(handleMessage);
+    handlerBefore = qInstallMessageHandler(handleMessage);
 }
 
 DisplayFailureGuard::~DisplayFailureGuard()
 {
-    qInstallMessageHandler(m_previous);
-    activeGuard = nullptr;
-    for (const HeldMessage &message : m_held)
+    std::vector<HeldMessage> held;
+    {
+        const std::lock_guard<std::mutex> lock(guardMutex);
+        qInstallMessageHandler(handlerBefore);
+        activeGuard = nullptr;
+        held.swap(m_held);
+    }
+    for (const HeldMessage &message : held)
         handOn(message);
 }
 
 void DisplayFailureGuard::handleMessage(QtMsgType type, const QMessageLogContext &context,
                                         const QString &text)
 {
+    std::unique_lock<std::mutex> lock(guardMutex);
+    if (!activeGuard) {
+        // A message on its way while the guard went.
+        lock.unlock();
+        handlerBefore(type, context, text);
+        return;
+    }
     DisplayFailureGuard &guard = *activeGuard;
     if (type != QtFatalMsg) {
         guard.m_displayUnreachable =
@@ -59,18 +81,16 @@ void DisplayFailureGuard::handleMessage(QtMsgType type, const QMessageLogContext
     }
     // Any other fatal error: what Qt said so far, then the error itself, the way Qt shows it.
     for (const HeldMessage &message : guard.m_held)
-        guard.handOn(message);
+        handOn(message);
     guard.m_held.clear();
-    guard.m_previous(type, context, text);
+    handlerBefore(type, context, text);
 }
 
-void DisplayFailureGuard::handOn(const HeldMessage &message) const
+void DisplayFailureGuard::handOn(const HeldMessage &message)
 {
-    const QMessageLogContext context(
-        message.file.isNull() ? nullptr : message.file.constData(), message.line,
-        message.function.isNull() ? nullptr : message.function.constData(),
-        message.category.isNull() ? nullptr : message.category.constData());
-    m_previous(message.type, context, message.text);
+    const QMessageLogContext context(orNull(message.file), message.line, orNull(message.function),
+                                     orNull(message.category));
+    handlerBefore(message.type, context, message.text);
 }
 
 } // namespace norvane

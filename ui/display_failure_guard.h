@@ -38,9 +38,9 @@ private:
 
     static void handleMessage(QtMsgType type, const QMessageLogContext &context,
                               const QString &text);
-    void handOn(const HeldMessage &message) const;
+    // Passes a held message to the handler that was there before the guard.
+    static void handOn(const HeldMessage &message);
 
-    QtMessageHandler m_previous = nullptr;
     std::vector<HeldMessage> m_held;
     bool m_displayUnreachable = false;
 };

@@ -1,5 +1,5 @@
 # Shortcuts for the scripts in scripts/ (which work without make, too).
-.PHONY: run test demo bench
+.PHONY: run test demo bench package
 
 run:
 	scripts/run
@@ -9,6 +9,9 @@ test:
 
 demo:
 	scripts/demo
+
+package:
+	scripts/package
 
 bench:
 	cmake --preset plain >/dev/null

@@ -37,6 +37,8 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
         "pacing: messages N, bytes B, measured S s, model M s, ratio R, min gap G ms, cpu C %"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version."));
     const QCommandLineOption charDelay(QStringLiteral("char-delay"),
                                        QStringLiteral("Pause after each character (default 10)."),
                                        QStringLiteral("MS"));
@@ -54,7 +56,7 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
                                   QStringLiteral("Write to DEVICE instead of a pseudo-terminal "
                                                  "of our own."),
                                   QStringLiteral("DEVICE"));
-    parser.addOptions({help, charDelay, recordDelay, messages, terminator, port});
+    parser.addOptions({help, version, charDelay, recordDelay, messages, terminator, port});
 
     if (!parser.parse(arguments))
         return error(parser.errorText());
@@ -66,6 +68,11 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     if (parser.isSet(help)) {
         result.outcome = BenchCommandLine::Outcome::Help;
         result.message = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.outcome = BenchCommandLine::Outcome::Help;
+        result.message = QStringLiteral("norvane-bench-pacing " NORVANE_VERSION);
         return result;
     }
     constexpr int low = std::numeric_limits<qint16>::min();

@@ -22,7 +22,7 @@ struct BenchCommandLine
     enum class Outcome { Run, Help, Error };
     Outcome outcome = Outcome::Run;
     BenchOptions options;
-    QString message; // help text or what was wrong
+    QString message; // the help or version text, or what was wrong
 };
 
 // Reads the benchmark's command line (arguments[0] is the program name).

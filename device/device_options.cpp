@@ -32,6 +32,8 @@ DeviceCommandLine parseDeviceCommandLine(const QStringList &arguments)
     parser.setApplicationDescription(QString::fromLatin1(Description));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version."));
     const QCommandLineOption charDelay(
         QStringLiteral("char-delay"),
         QStringLiteral("Warn about gaps inside a message shorter than MS milliseconds "
@@ -53,7 +55,7 @@ DeviceCommandLine parseDeviceCommandLine(const QStringList &arguments)
                                                 "at a time) instead of a pseudo-terminal; "
                                                 "port 0 takes a free port. IPv6: [::1]:PORT."),
                                  QStringLiteral("HOST:PORT"));
-    parser.addOptions({help, charDelay, save, idle, quiet, tcp});
+    parser.addOptions({help, version, charDelay, save, idle, quiet, tcp});
 
     if (!parser.parse(arguments))
         return error(parser.errorText());
@@ -64,7 +66,15 @@ DeviceCommandLine parseDeviceCommandLine(const QStringList &arguments)
     DeviceCommandLine result;
     if (parser.isSet(help)) {
         result.outcome = DeviceCommandLine::Outcome::Help;
-        result.message = parser.helpText();
+        // The device runs without a QCoreApplication, so Qt does not know the program's name
+        // and leaves a placeholder for it in the usage line.
+        result.message =
+            parser.helpText().replace(QLatin1String("<executable_name>"), arguments.value(0));
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.outcome = DeviceCommandLine::Outcome::Help;
+        result.message = QStringLiteral("norvane-device " NORVANE_VERSION);
         return result;
     }
     if (parser.isSet(charDelay)) {

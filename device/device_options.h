@@ -21,7 +21,7 @@ struct DeviceCommandLine
     enum class Outcome { Run, Help, Error };
     Outcome outcome = Outcome::Run;
     DeviceOptions options;
-    QString message; // the help text, or what was wrong with the command line
+    QString message; // the help or version text, or what was wrong with the command line
 };
 
 // Reads the virtual device's command line (arguments[0] is the program name).

@@ -40,7 +40,11 @@ void Form1Controls::hideMainWindow()
 
 void Form1Controls::showMainWindow()
 {
+    // Back from a download the window takes the keyboard again, so the next key press reaches it
+    // and not whatever window the window system would otherwise pick.
     m_window.show();
+    m_window.raise();
+    m_window.activateWindow();
 }
 
 } // namespace norvane

@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "charset.h"
+#include "enter_clicks_button.h"
 #include "field_input_filter.h"
 #include "fonts.h"
 #include "message_file.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextDocument>
 
 namespace norvane {
 
@@ -35,13 +37,22 @@ Widget *place(Widget *widget, const QString &name, int left, int top, int width,
     return widget;
 }
 
+// A push button that is never a default button; Enter or Return presses it while it has the focus.
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int left, int top,
-                    int width, int height)
+                    int width, int height, QObject *enterClicks)
 {
     auto *b = place(new QPushButton(caption, parent), name, left, top, width, height);
     b->setAutoDefault(false);
     b->setDefault(false);
+    b->installEventFilter(enterClicks);
     return b;
+}
+
+// A port's device name as its option button's tooltip, shown as plain text whatever it holds.
+QString deviceToolTip(const QString &device)
+{
+    return Qt::mightBeRichText(device) ? Qt::convertFromPlainText(device, Qt::WhiteSpaceNoWrap)
+                                       : device;
 }
 
 QLineEdit *field(QWidget *parent, const QString &name, int maxLength, int left, int top, int width,
@@ -71,6 +82,9 @@ Form1::Form1(Form1Services services, QWidget *parent)
                                                          *m_lfCheck, m_portOptions);
 
     startUpMainWindow(m_state, *m_listAdapter, m_services.settingsFile);
+    // Each port option tells where a download on it goes.
+    for (int i = 0; i < PortCount; ++i)
+        m_portOptions[i]->setToolTip(deviceToolTip(m_state.ports[i]));
 
     if (!m_services.makeSerialPort)
         m_services.makeSerialPort = [](const PortDevices &devices) {
@@ -100,19 +114,23 @@ QWidget *Form1::progressWindow() const
 
 void Form1::createControls()
 {
+    auto *enterClicks = new EnterClicksButton(this);
     m_messageList = place(new MessageListWidget(this), objectName::MessageList, 0, 24, 473, 260);
     m_messageList->setFont(fixedPitchFont(FieldPointSize));
 
-    m_loadButton = button(this, objectName::LoadButton, QStringLiteral("Load"), 480, 24, 145, 41);
-    m_saveAsButton =
-        button(this, objectName::SaveAsButton, QStringLiteral("Save As"), 480, 72, 145, 41);
-    m_newButton = button(this, objectName::NewButton, QStringLiteral("New"), 480, 120, 145, 41);
-    m_sendAllButton =
-        button(this, objectName::SendAllButton, QStringLiteral("Send all"), 480, 168, 145, 41);
-    m_sendSelectionButton = button(this, objectName::SendSelectionButton,
-                                   QStringLiteral("Send selection"), 480, 216, 145, 41);
-    m_modifyButton =
-        button(this, objectName::ModifyButton, QStringLiteral("Modify"), 328, 304, 89, 41);
+    m_loadButton =
+        button(this, objectName::LoadButton, QStringLiteral("Load"), 480, 24, 145, 41, enterClicks);
+    m_saveAsButton = button(this, objectName::SaveAsButton, QStringLiteral("Save As"), 480, 72, 145,
+                            41, enterClicks);
+    m_newButton =
+        button(this, objectName::NewButton, QStringLiteral("New"), 480, 120, 145, 41, enterClicks);
+    m_sendAllButton = button(this, objectName::SendAllButton, QStringLiteral("Send all"), 480, 168,
+                             145, 41, enterClicks);
+    m_sendSelectionButton =
+        button(this, objectName::SendSelectionButton, QStringLiteral("Send selection"), 480, 216,
+               145, 41, enterClicks);
+    m_modifyButton = button(this, objectName::ModifyButton, QStringLiteral("Modify"), 328, 304, 89,
+                            41, enterClicks);
 
     m_goToLabel = place(new QLabel(QStringLiteral("Go to number"), this), objectName::GoToLabel,
                         480, 288, 145, 17);

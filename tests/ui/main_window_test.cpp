@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
 
@@ -378,6 +379,70 @@ private slots:
         QCOMPARE(h.messageBox->texts, QStringList{message + h.dir.filePath(file)});
         QCOMPARE(h.line(2), QStringLiteral("  2: kept") + QString(28, ' '));
         QVERIFY(h.window->isVisible());
+    }
+
+    // Enter and Return press the focused push button, once however long they are held; in a
+    // field, or with a modifier, they press nothing.
+    void enterKey_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("autoRepeat");
+        QTest::addColumn<int>("clicks");
+        const Qt::KeyboardModifiers none = Qt::NoModifier;
+        QTest::newRow("Return on New")
+            << objectName::NewButton << int(Qt::Key_Return) << none << false << 1;
+        QTest::newRow("keypad Enter on Modify")
+            << objectName::ModifyButton << int(Qt::Key_Enter)
+            << Qt::KeyboardModifiers(Qt::KeypadModifier) << false << 1;
+        QTest::newRow("Return on Load")
+            << objectName::LoadButton << int(Qt::Key_Return) << none << false << 1;
+        QTest::newRow("repeated Return")
+            << objectName::NewButton << int(Qt::Key_Return) << none << true << 0;
+        QTest::newRow("ctrl+Return") << objectName::NewButton << int(Qt::Key_Return)
+                                     << Qt::KeyboardModifiers(Qt::ControlModifier) << false << 0;
+        QTest::newRow("Return in a display line")
+            << objectName::FirstLineEdit << int(Qt::Key_Return) << none << false << 0;
+        QTest::newRow("Return in go to number")
+            << objectName::GoToEdit << int(Qt::Key_Return) << none << false << 0;
+    }
+
+    void enterKey()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, autoRepeat);
+        QFETCH(int, clicks);
+        Form1Harness h;
+        QWidget *widget = h.child(target);
+        int targetClicks = 0;
+        int otherClicks = 0;
+        for (QPushButton *button : h.window->findChildren<QPushButton *>()) {
+            QVERIFY(!button->isDefault());
+            connect(button, &QAbstractButton::clicked, this,
+                    [&, button] { ++(button == widget ? targetClicks : otherClicks); });
+        }
+        widget->setFocus();
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);
+        QApplication::sendEvent(widget, &press);
+        QCOMPARE(targetClicks, clicks);
+        QCOMPARE(otherClicks, 0);
+    }
+
+    // Each port option names the device a download on it goes to, as the user will see it.
+    void portToolTips()
+    {
+        Form1Harness h(false, "[Ports],/dev/ttyUSB0,,tcp://192.0.2.7:4001,<b>COM</b>\r\n");
+        const QStringList devices = {"/dev/ttyUSB0", defaultPortDevice(2), "tcp://192.0.2.7:4001",
+                                     "<b>COM</b>"};
+        for (int i = 0; i < PortCount; ++i) {
+            const QString tip = h.portOption(i)->toolTip();
+            QTextDocument shown;
+            shown.setHtml(tip);
+            QCOMPARE(Qt::mightBeRichText(tip) ? shown.toPlainText() : tip, devices[i]);
+        }
     }
 
     void downloadSwitchesWindowsAndRestoresThem()

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
+#include <QToolTip>
 
 using namespace norvane;
 using namespace norvane::test;
@@ -55,6 +56,22 @@ private slots:
         h.click(h.sendSelectionButton());
         QVERIFY(taken);
         QVERIFY(h.window->isVisible());
+    }
+
+    // The tooltip of "Com1", mapped to a USB adapter, as the mouse resting on it brings it up.
+    void portToolTip()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X display (DISPLAY is not set)");
+        Form1Harness h(false,
+                       "[Ports],/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3ZQ1-if00-port0");
+        QRadioButton *com1 = h.portOption(0);
+        const QPoint at = com1->rect().center();
+        QHelpEvent hover(QEvent::ToolTip, at, com1->mapToGlobal(at));
+        QApplication::sendEvent(com1, &hover);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), com1->toolTip());
+        saveScreen(QStringLiteral("port-tooltip"), h.window.get());
     }
 };
 

@@ -60,7 +60,7 @@ private slots:
     // correctly; nothing goes elsewhere than the programs' and the data folder.
     void installedFiles()
     {
-        for (const char *program : {"bin/norvane", "bin/norvane-device"})
+        for (const char *program : {"bin/norvane", "bin/norvane-device", "bin/norvane-send"})
             QVERIFY2(QFileInfo(m_usr.filePath(program)).isExecutable(), program);
         const QString desktopFile = m_usr.filePath("share/applications/" + AppId + ".desktop");
         const QString metainfo = m_usr.filePath("share/metainfo/" + AppId + ".metainfo.xml");

@@ -81,7 +81,9 @@ bool runDownload(DownloadScope scope, const DownloadData &data, DownloadControls
     port.setCommPort(portNumber);
     bool sent = port.open();
     if (sent) {
+        pause.beginRun();
         sent = sendMessages(scope, data, terminator, controls, progress, port, pause);
+        pause.endRun();
         // Everything written must have left the line before the port lets go of it.
         if (sent)
             sent = port.drain();

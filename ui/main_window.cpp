@@ -56,6 +56,17 @@ QLineEdit *field(QWidget *parent, const QString &name, int maxLength, int left, 
 
 } // namespace
 
+std::unique_ptr<SteadyPause> makeWindowPause()
+{
+    return std::make_unique<SteadyPause>([](std::chrono::nanoseconds budget) {
+        // The window system is answered only when there is time for it before the next
+        // character, and for at most half that time: an event is not interrupted once it runs.
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(budget / 2);
+        if (ms.count() >= 1)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, int(ms.count()));
+    });
+}
+
 Form1::Form1(Form1Services services, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
@@ -77,10 +88,7 @@ Form1::Form1(Form1Services services, QWidget *parent)
             return makeSerialPort(devices);
         };
     if (!m_services.makePause)
-        m_services.makePause = [] {
-            return std::make_unique<SteadyPause>(
-                [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-        };
+        m_services.makePause = [] { return makeWindowPause(); };
     if (!m_services.fileDialog)
         m_services.fileDialog = std::make_unique<QtFileDialog>(this);
     if (!m_services.messageBox)

@@ -1,9 +1,10 @@
 // norvane-bench-pacing: times the real download path (Qt serial port, steady pause, download
-// run) and compares it with the pauses it asked for. Not a test: its figures depend on the
-// machine.
+// run; with --window the main window itself) and compares it with the pauses it asked for. Not a
+// test: its figures depend on the machine.
 
 #include "arrival_recorder.h"
 #include "bench_options.h"
+#include "busy_loops.h"
 #include "delay_settings.h"
 #include "download_controls.h"
 #include "download_run.h"
@@ -13,9 +14,11 @@
 #include "pseudo_terminal.h"
 #include "serial_port_factory.h"
 #include "steady_pause.h"
+#include "timed_pause.h"
 #include "timed_serial_port.h"
+#include "window_download.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -88,12 +91,55 @@ const char *terminatorName(const BenchOptions &options)
     return names[options.cr == Qt::Checked][options.lf == Qt::Checked];
 }
 
+// What one measured download gave.
+struct Measurement
+{
+    bool sent = false;
+    QString message;
+    // From the start to the end of the last message's pause, and from there to the end of the
+    // download.
+    std::chrono::nanoseconds paced{0};
+    std::chrono::nanoseconds after{0};
+    std::chrono::microseconds cpu{0};
+};
+
+// Runs `download` with the busy loops going, timed.
+template <typename Download>
+Measurement measure(const BenchOptions &options, const TimedPause &pause, Download download)
+{
+    BusyLoops loops;
+    if (!loops.start(options.load))
+        printLine(stderr, QStringLiteral("norvane-bench-pacing: not all busy loops started"));
+    Measurement m;
+    const auto cpuBefore = cpuTime();
+    const auto started = std::chrono::steady_clock::now();
+    m.sent = download();
+    const auto ended = std::chrono::steady_clock::now();
+    m.cpu = cpuTime() - cpuBefore;
+    loops.stop();
+    const auto pacedUntil = pause.lastReturn().value_or(ended);
+    m.paced = pacedUntil - started;
+    m.after = ended - pacedUntil;
+    return m;
+}
+
+// "raised: SCHED_FIFO priority 1" or "not raised: why".
+QString priorityLine(const QString &whileWriting, const QString &how)
+{
+    const QString seen = QStringLiteral(" (while writing: %1)").arg(whileWriting);
+    if (how.startsWith(QLatin1String("not ")))
+        return QStringLiteral("priority: ") + how + seen;
+    return QStringLiteral("priority: raised, ") + how + seen;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    const BenchCommandLine commandLine = parseBenchCommandLine(app.arguments());
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const BenchCommandLine commandLine = parseBenchCommandLine(arguments);
     if (commandLine.outcome == BenchCommandLine::Outcome::Help) {
         printLine(stdout, commandLine.message);
         return 0;
@@ -103,6 +149,19 @@ int main(int argc, char **argv)
         return 2;
     }
     const BenchOptions &options = commandLine.options;
+    if (options.window && options.normalPriority) {
+        printLine(stderr, QStringLiteral("norvane-bench-pacing: --normal-priority works only "
+                                         "without --window"));
+        return 2;
+    }
+
+    // The window needs no screen: without one it is drawn off-screen, as in the tests.
+    if (options.window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        options.window ? std::make_unique<QApplication>(argc, argv)
+                       : std::make_unique<QCoreApplication>(argc, argv);
 
     PseudoTerminal terminal;
     std::unique_ptr<ArrivalRecorder> recorder;
@@ -121,59 +180,92 @@ int main(int argc, char **argv)
         }
     }
 
-    MessageTable messages;
-    for (int n = 0; n < MessageCount; ++n)
-        messages[std::size_t(n)] =
-            QByteArray("MESSAGE ") + QByteArray::number(n).rightJustified(3, '0');
-
-    BenchControls controls(options);
-    NullProgress progress;
-    KeepMessage messageBox;
-    const std::unique_ptr<SerialPort> serialPort = makeSerialPort(device);
-    TimedSerialPort port(*serialPort,
-                         std::chrono::milliseconds(pauseMilliseconds(options.charDelay)));
-    SteadyPause pause;
-    const DownloadScope scope =
-        options.messages ? DownloadScope::SelectedMessages : DownloadScope::AllMessages;
     const int sentMessages = options.messages.value_or(MessageCount);
+    printLine(stdout,
+              QStringLiteral("bench: device %1, terminator %2, char delay %3 ms, record "
+                             "delay %4 ms, messages %5, busy loops %6%7")
+                  .arg(device, QLatin1String(terminatorName(options)))
+                  .arg(options.charDelay)
+                  .arg(options.recordDelay)
+                  .arg(sentMessages)
+                  .arg(options.load)
+                  .arg(options.window ? QStringLiteral(", through the main window") : QString()));
 
-    printLine(stdout, QStringLiteral("bench: device %1, terminator %2, char delay %3 ms, record "
-                                     "delay %4 ms, messages %5")
-                          .arg(device, QLatin1String(terminatorName(options)))
-                          .arg(options.charDelay)
-                          .arg(options.recordDelay)
-                          .arg(sentMessages));
-
-    const auto cpuBefore = cpuTime();
-    const auto started = std::chrono::steady_clock::now();
-    const bool sent =
-        runDownload(scope, DownloadData{messages, options.charDelay, options.recordDelay}, controls,
-                    progress, port, pause, messageBox);
-    const auto wall = std::chrono::steady_clock::now() - started;
-    const auto cpu = cpuTime() - cpuBefore;
+    Measurement measurement;
+    const TimedSerialPort *timed = nullptr;
+    const TimedPause *pause = nullptr;
+    std::unique_ptr<SerialPort> serialPort;
+    std::unique_ptr<TimedSerialPort> port;
+    std::unique_ptr<TimedPause> ownPause;
+    std::unique_ptr<WindowDownload> window;
+    if (options.window) {
+        window = std::make_unique<WindowDownload>(options, device);
+        if (!window->isReady()) {
+            printLine(stderr, QStringLiteral("norvane-bench-pacing: cannot write the settings "
+                                             "file for the window"));
+            return 1;
+        }
+        timed = &window->port();
+        pause = &window->pause();
+        measurement = measure(options, *pause, [&] { return window->click(); });
+        measurement.message = window->message();
+    } else {
+        MessageTable messages;
+        for (int n = 0; n < MessageCount; ++n)
+            messages[std::size_t(n)] =
+                QByteArray("MESSAGE ") + QByteArray::number(n).rightJustified(3, '0');
+        BenchControls controls(options);
+        NullProgress progress;
+        KeepMessage messageBox;
+        serialPort = makeSerialPort(device);
+        port = std::make_unique<TimedSerialPort>(
+            *serialPort, std::chrono::milliseconds(pauseMilliseconds(options.charDelay)));
+        ownPause = std::make_unique<TimedPause>(std::make_unique<SteadyPause>());
+        ownPause->steadyPause().setRaisesPriority(!options.normalPriority);
+        timed = port.get();
+        pause = ownPause.get();
+        const DownloadScope scope =
+            options.messages ? DownloadScope::SelectedMessages : DownloadScope::AllMessages;
+        measurement = measure(options, *pause, [&] {
+            return runDownload(scope,
+                               DownloadData{messages, options.charDelay, options.recordDelay},
+                               controls, progress, *port, *ownPause, messageBox);
+        });
+        measurement.message = messageBox.message;
+    }
+    const QString priority = options.normalPriority
+                                 ? QStringLiteral("not raised: --normal-priority")
+                                 : pause->steadyPause().priority().description();
 
     if (recorder)
         recorder->stop();
-    if (!sent) {
-        printLine(stderr, QStringLiteral("norvane-bench-pacing: ") + messageBox.message);
+    if (!measurement.sent) {
+        printLine(stderr, QStringLiteral("norvane-bench-pacing: ") + measurement.message);
         return 1;
     }
 
     PacingFigures figures;
     figures.messages = sentMessages;
-    figures.bytes = port.writes();
-    figures.measuredSeconds = std::chrono::duration<double>(wall).count();
+    figures.bytes = timed->writes();
+    figures.measuredSeconds = std::chrono::duration<double>(measurement.paced).count();
     figures.modelSeconds =
-        pacingModelSeconds(port.writes(), sentMessages, options.charDelay, options.recordDelay);
-    if (port.minGap())
-        figures.minGapMs = milliseconds(*port.minGap());
-    figures.cpuPercent = figures.measuredSeconds > 0 ? std::chrono::duration<double>(cpu).count() /
-                                                           figures.measuredSeconds * 100.0
-                                                     : 0.0;
+        pacingModelSeconds(timed->writes(), sentMessages, options.charDelay, options.recordDelay);
+    if (timed->minGap())
+        figures.minGapMs = milliseconds(*timed->minGap());
+    figures.cpuPercent = figures.measuredSeconds > 0
+                             ? std::chrono::duration<double>(measurement.cpu).count() /
+                                   figures.measuredSeconds * 100.0
+                             : 0.0;
 
     int status = 0;
-    printLine(stdout,
-              QStringLiteral("writer: gaps shorter than the char delay %1").arg(port.shortGaps()));
+    if (timed->writes() > 0)
+        printLine(stdout, priorityLine(timed->schedulingWhileWriting(), priority));
+    printLine(
+        stdout,
+        QStringLiteral("writer: gaps shorter than the char delay %1").arg(timed->shortGaps()));
+    printLine(stdout, QStringLiteral("after the last message's pause: %1 ms to the end of the "
+                                     "download (not measured)")
+                          .arg(milliseconds(measurement.after), 0, 'f', 3));
     if (recorder) {
         const QString gap =
             recorder->minGap()
@@ -182,10 +274,10 @@ int main(int argc, char **argv)
         printLine(
             stdout,
             QStringLiteral("reader: bytes %1, min gap %2").arg(recorder->bytes().size()).arg(gap));
-        if (recorder->failed() || recorder->bytes().size() != port.writes()) {
+        if (recorder->failed() || recorder->bytes().size() != timed->writes()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: the reader got %1 of %2 bytes")
                                   .arg(recorder->bytes().size())
-                                  .arg(port.writes()));
+                                  .arg(timed->writes()));
             status = 1;
         }
     }

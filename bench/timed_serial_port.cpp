@@ -1,5 +1,7 @@
 #include "timed_serial_port.h"
 
+#include "pacing_priority.h"
+
 namespace norvane {
 
 TimedSerialPort::TimedSerialPort(SerialPort &port, std::chrono::nanoseconds expectedGap)
@@ -7,9 +9,17 @@ TimedSerialPort::TimedSerialPort(SerialPort &port, std::chrono::nanoseconds expe
 {
 }
 
+TimedSerialPort::TimedSerialPort(std::unique_ptr<SerialPort> port,
+                                 std::chrono::nanoseconds expectedGap)
+    : m_owned(std::move(port)), m_port(*m_owned), m_expectedGap(expectedGap)
+{
+}
+
 bool TimedSerialPort::write(char c)
 {
     const Clock::time_point start = Clock::now();
+    if (m_writes == 0)
+        m_scheduling = currentScheduling();
     if (m_writes > 0) {
         const std::chrono::nanoseconds gap = start - m_lastStart;
         if (!m_minGap || gap < *m_minGap)

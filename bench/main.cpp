@@ -19,10 +19,12 @@
 #include "window_download.h"
 
 #include <QApplication>
+#include <QFile>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -80,6 +82,23 @@ std::chrono::microseconds cpuTime()
     return time(usage.ru_utime) + time(usage.ru_stime);
 }
 
+// The processor time the host of a virtual machine took from it (steal time), all processors
+// together, or none where the system does not say.
+std::optional<std::chrono::milliseconds> stolenTime()
+{
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // "cpu user nice system idle iowait irq softirq steal ..." in clock ticks.
+    const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    bool ok = false;
+    const qint64 steal = fields.size() > 8 ? fields[8].toLongLong(&ok) : 0;
+    if (fields.value(0) != "cpu" || !ok || ticksPerSecond <= 0)
+        return std::nullopt;
+    return std::chrono::milliseconds(steal * 1000 / ticksPerSecond);
+}
+
 double milliseconds(std::chrono::nanoseconds duration)
 {
     return std::chrono::duration<double, std::milli>(duration).count();
@@ -101,6 +120,7 @@ struct Measurement
     std::chrono::nanoseconds paced{0};
     std::chrono::nanoseconds after{0};
     std::chrono::microseconds cpu{0};
+    std::optional<std::chrono::milliseconds> stolen;
 };
 
 // Runs `download` with the busy loops going, timed.
@@ -111,12 +131,16 @@ Measurement measure(const BenchOptions &options, const TimedPause &pause, Downlo
     if (!loops.start(options.load))
         printLine(stderr, QStringLiteral("norvane-bench-pacing: not all busy loops started"));
     Measurement m;
+    const auto stolenBefore = stolenTime();
     const auto cpuBefore = cpuTime();
     const auto started = std::chrono::steady_clock::now();
     m.sent = download();
     const auto ended = std::chrono::steady_clock::now();
     m.cpu = cpuTime() - cpuBefore;
+    const auto stolenAfter = stolenTime();
     loops.stop();
+    if (stolenBefore && stolenAfter)
+        m.stolen = *stolenAfter - *stolenBefore;
     const auto pacedUntil = pause.lastReturn().value_or(ended);
     m.paced = pacedUntil - started;
     m.after = ended - pacedUntil;
@@ -260,9 +284,16 @@ int main(int argc, char **argv)
     int status = 0;
     if (timed->writes() > 0)
         printLine(stdout, priorityLine(timed->schedulingWhileWriting(), priority));
-    printLine(
-        stdout,
-        QStringLiteral("writer: gaps shorter than the char delay %1").arg(timed->shortGaps()));
+    QString shortGaps =
+        QStringLiteral("writer: gaps shorter than the char delay %1").arg(timed->shortGaps());
+    if (timed->shortGaps() > 0)
+        shortGaps += QStringLiteral(", by at most %1 us")
+                         .arg(double(timed->largestShortfall().count()) / 1000.0, 0, 'f', 3);
+    printLine(stdout, shortGaps);
+    if (measurement.stolen)
+        printLine(stdout, QStringLiteral("machine: processor time taken by the host (steal) "
+                                         "during the run %1 ms")
+                              .arg(measurement.stolen->count()));
     printLine(stdout, QStringLiteral("after the last message's pause: %1 ms to the end of the "
                                      "download (not measured)")
                           .arg(milliseconds(measurement.after), 0, 'f', 3));

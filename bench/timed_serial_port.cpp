@@ -2,6 +2,8 @@
 
 #include "pacing_priority.h"
 
+#include <algorithm>
+
 namespace norvane {
 
 TimedSerialPort::TimedSerialPort(SerialPort &port, std::chrono::nanoseconds expectedGap)
@@ -18,14 +20,16 @@ TimedSerialPort::TimedSerialPort(std::unique_ptr<SerialPort> port,
 bool TimedSerialPort::write(char c)
 {
     const Clock::time_point start = Clock::now();
-    if (m_writes == 0)
+    if (m_writes == 0) {
         m_scheduling = currentScheduling();
-    if (m_writes > 0) {
+    } else {
         const std::chrono::nanoseconds gap = start - m_lastStart;
         if (!m_minGap || gap < *m_minGap)
             m_minGap = gap;
-        if (gap < m_expectedGap)
+        if (gap < m_expectedGap) {
             ++m_shortGaps;
+            m_largestShortfall = std::max(m_largestShortfall, m_expectedGap - gap);
+        }
     }
     m_lastStart = start;
     ++m_writes;

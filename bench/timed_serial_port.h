@@ -33,6 +33,8 @@ public:
     qint64 writes() const { return m_writes; }
     std::optional<std::chrono::nanoseconds> minGap() const { return m_minGap; }
     qint64 shortGaps() const { return m_shortGaps; }
+    // How much the shortest of those fell short.
+    std::chrono::nanoseconds largestShortfall() const { return m_largestShortfall; }
     // The writing thread's scheduling policy at the first write.
     QString schedulingWhileWriting() const { return m_scheduling; }
 
@@ -44,6 +46,7 @@ private:
     Clock::time_point m_lastStart;
     qint64 m_writes = 0;
     qint64 m_shortGaps = 0;
+    std::chrono::nanoseconds m_largestShortfall{0};
     std::optional<std::chrono::nanoseconds> m_minGap;
 };
 

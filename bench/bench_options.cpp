@@ -9,6 +9,8 @@ namespace norvane {
 
 namespace {
 
+constexpr int MaxLoad = 64;
+
 BenchCommandLine error(const QString &text)
 {
     BenchCommandLine result;
@@ -56,7 +58,19 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
                                   QStringLiteral("Write to DEVICE instead of a pseudo-terminal "
                                                  "of our own."),
                                   QStringLiteral("DEVICE"));
-    parser.addOptions({help, version, charDelay, recordDelay, messages, terminator, port});
+    const QCommandLineOption load(QStringLiteral("load"),
+                                  QStringLiteral("Keep N busy loops of normal priority running "
+                                                 "during the measurement (default 0)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption window(QStringLiteral("window"),
+                                    QStringLiteral("Download through the main window: select the "
+                                                   "messages and click \"Send selection\" (or "
+                                                   "\"Send all\")."));
+    const QCommandLineOption normalPriority(QStringLiteral("normal-priority"),
+                                            QStringLiteral("Do not raise the writer's scheduling "
+                                                           "priority (to compare)."));
+    parser.addOptions({help, version, charDelay, recordDelay, messages, terminator, port, load,
+                       window, normalPriority});
 
     if (!parser.parse(arguments))
         return error(parser.errorText());
@@ -67,7 +81,9 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     BenchCommandLine result;
     if (parser.isSet(help)) {
         result.outcome = BenchCommandLine::Outcome::Help;
-        result.message = parser.helpText();
+        // Parsed before the application object exists, which would give the program's name.
+        result.message =
+            parser.helpText().replace(QLatin1String("<executable_name>"), arguments.value(0));
         return result;
     }
     if (parser.isSet(version)) {
@@ -107,6 +123,14 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
         options.lf = kind == QLatin1String("lf") || kind == QLatin1String("crlf") ? Qt::Checked
                                                                                   : Qt::Unchecked;
     }
+    if (parser.isSet(load)) {
+        const auto value = integer(parser.value(load), 0, MaxLoad);
+        if (!value)
+            return error(QStringLiteral("--load needs a count from 0 to %1").arg(MaxLoad));
+        options.load = *value;
+    }
+    options.window = parser.isSet(window);
+    options.normalPriority = parser.isSet(normalPriority);
     if (parser.isSet(port)) {
         options.port = parser.value(port);
         if (options.port.isEmpty())

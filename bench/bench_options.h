@@ -14,7 +14,10 @@ struct BenchOptions
     std::optional<int> messages;     // send 0..N-1 as a selection; none: send all
     Qt::CheckState cr = Qt::Checked; // the "CR" and "LF" check boxes for --terminator
     Qt::CheckState lf = Qt::Unchecked;
-    QString port; // write to this device instead of a pseudo-terminal of our own
+    QString port;                // write to this device instead of a pseudo-terminal of our own
+    int load = 0;                // busy loops kept running during the measurement
+    bool window = false;         // download through the main window instead of the run alone
+    bool normalPriority = false; // do not raise the writer's scheduling priority
 };
 
 struct BenchCommandLine

@@ -1,25 +1,29 @@
 // norvane-bench-pacing: times the real download path (Qt serial port, steady pause, download
-// run) and compares it with the pauses it asked for. Not a test: its figures depend on the
-// machine.
+// run; with --window the main window itself) and compares it with the pauses it asked for. Not a
+// test: its figures depend on the machine.
 
 #include "arrival_recorder.h"
 #include "bench_options.h"
+#include "busy_loops.h"
 #include "delay_settings.h"
 #include "download_controls.h"
 #include "download_run.h"
-#include "message_box_view.h"
 #include "pacing_report.h"
-#include "progress_view.h"
 #include "pseudo_terminal.h"
 #include "serial_port_factory.h"
 #include "steady_pause.h"
+#include "timed_pause.h"
 #include "timed_serial_port.h"
+#include "window_download.h"
+#include "windowless_views.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QFile>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,23 +47,6 @@ private:
     const BenchOptions &m_options;
 };
 
-class NullProgress : public ProgressView
-{
-public:
-    void setValue(float) override {}
-    void setCaption(const QString &) override {}
-    void refresh() override {}
-    void show() override {}
-    void hide() override {}
-};
-
-class KeepMessage : public MessageBoxView
-{
-public:
-    void showMessage(const QString &text) override { message = text; }
-    QString message;
-};
-
 void printLine(std::FILE *stream, const QString &line)
 {
     std::fputs(line.toLocal8Bit().constData(), stream);
@@ -77,6 +64,23 @@ std::chrono::microseconds cpuTime()
     return time(usage.ru_utime) + time(usage.ru_stime);
 }
 
+// The processor time the host of a virtual machine took from it (steal time), all processors
+// together, or none where the system does not say.
+std::optional<std::chrono::milliseconds> stolenTime()
+{
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // "cpu user nice system idle iowait irq softirq steal ..." in clock ticks.
+    const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    bool ok = false;
+    const qint64 steal = fields.size() > 8 ? fields[8].toLongLong(&ok) : 0;
+    if (fields.value(0) != "cpu" || !ok || ticksPerSecond <= 0)
+        return std::nullopt;
+    return std::chrono::milliseconds(steal * 1000 / ticksPerSecond);
+}
+
 double milliseconds(std::chrono::nanoseconds duration)
 {
     return std::chrono::duration<double, std::milli>(duration).count();
@@ -88,12 +92,60 @@ const char *terminatorName(const BenchOptions &options)
     return names[options.cr == Qt::Checked][options.lf == Qt::Checked];
 }
 
+// What one measured download gave.
+struct Measurement
+{
+    bool sent = false;
+    QString message;
+    // From the start to the end of the last message's pause, and from there to the end of the
+    // download.
+    std::chrono::nanoseconds paced{0};
+    std::chrono::nanoseconds after{0};
+    std::chrono::microseconds cpu{0};
+    std::optional<std::chrono::milliseconds> stolen;
+};
+
+// Runs `download` with the busy loops going, timed.
+template <typename Download>
+Measurement measure(const BenchOptions &options, const TimedPause &pause, Download download)
+{
+    BusyLoops loops;
+    if (!loops.start(options.load))
+        printLine(stderr, QStringLiteral("norvane-bench-pacing: not all busy loops started"));
+    Measurement m;
+    const auto stolenBefore = stolenTime();
+    const auto cpuBefore = cpuTime();
+    const auto started = std::chrono::steady_clock::now();
+    m.sent = download();
+    const auto ended = std::chrono::steady_clock::now();
+    m.cpu = cpuTime() - cpuBefore;
+    const auto stolenAfter = stolenTime();
+    loops.stop();
+    if (stolenBefore && stolenAfter)
+        m.stolen = *stolenAfter - *stolenBefore;
+    const auto pacedUntil = pause.lastReturn().value_or(ended);
+    m.paced = pacedUntil - started;
+    m.after = ended - pacedUntil;
+    return m;
+}
+
+// "raised: SCHED_FIFO priority 1" or "not raised: why".
+QString priorityLine(const QString &whileWriting, const QString &how)
+{
+    const QString seen = QStringLiteral(" (while writing: %1)").arg(whileWriting);
+    if (how.startsWith(QLatin1String("not ")))
+        return QStringLiteral("priority: ") + how + seen;
+    return QStringLiteral("priority: raised, ") + how + seen;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    const BenchCommandLine commandLine = parseBenchCommandLine(app.arguments());
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const BenchCommandLine commandLine = parseBenchCommandLine(arguments);
     if (commandLine.outcome == BenchCommandLine::Outcome::Help) {
         printLine(stdout, commandLine.message);
         return 0;
@@ -103,6 +155,19 @@ int main(int argc, char **argv)
         return 2;
     }
     const BenchOptions &options = commandLine.options;
+    if (options.window && options.normalPriority) {
+        printLine(stderr, QStringLiteral("norvane-bench-pacing: --normal-priority works only "
+                                         "without --window"));
+        return 2;
+    }
+
+    // The window needs no screen: without one it is drawn off-screen, as in the tests.
+    if (options.window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        options.window ? std::make_unique<QApplication>(argc, argv)
+                       : std::make_unique<QCoreApplication>(argc, argv);
 
     PseudoTerminal terminal;
     std::unique_ptr<ArrivalRecorder> recorder;
@@ -121,59 +186,99 @@ int main(int argc, char **argv)
         }
     }
 
-    MessageTable messages;
-    for (int n = 0; n < MessageCount; ++n)
-        messages[std::size_t(n)] =
-            QByteArray("MESSAGE ") + QByteArray::number(n).rightJustified(3, '0');
-
-    BenchControls controls(options);
-    NullProgress progress;
-    KeepMessage messageBox;
-    const std::unique_ptr<SerialPort> serialPort = makeSerialPort(device);
-    TimedSerialPort port(*serialPort,
-                         std::chrono::milliseconds(pauseMilliseconds(options.charDelay)));
-    SteadyPause pause;
-    const DownloadScope scope =
-        options.messages ? DownloadScope::SelectedMessages : DownloadScope::AllMessages;
     const int sentMessages = options.messages.value_or(MessageCount);
+    printLine(stdout,
+              QStringLiteral("bench: device %1, terminator %2, char delay %3 ms, record "
+                             "delay %4 ms, messages %5, busy loops %6%7")
+                  .arg(device, QLatin1String(terminatorName(options)))
+                  .arg(options.charDelay)
+                  .arg(options.recordDelay)
+                  .arg(sentMessages)
+                  .arg(options.load)
+                  .arg(options.window ? QStringLiteral(", through the main window") : QString()));
 
-    printLine(stdout, QStringLiteral("bench: device %1, terminator %2, char delay %3 ms, record "
-                                     "delay %4 ms, messages %5")
-                          .arg(device, QLatin1String(terminatorName(options)))
-                          .arg(options.charDelay)
-                          .arg(options.recordDelay)
-                          .arg(sentMessages));
-
-    const auto cpuBefore = cpuTime();
-    const auto started = std::chrono::steady_clock::now();
-    const bool sent =
-        runDownload(scope, DownloadData{messages, options.charDelay, options.recordDelay}, controls,
-                    progress, port, pause, messageBox);
-    const auto wall = std::chrono::steady_clock::now() - started;
-    const auto cpu = cpuTime() - cpuBefore;
+    Measurement measurement;
+    const TimedSerialPort *timed = nullptr;
+    const TimedPause *pause = nullptr;
+    std::unique_ptr<SerialPort> serialPort;
+    std::unique_ptr<TimedSerialPort> port;
+    std::unique_ptr<TimedPause> ownPause;
+    std::unique_ptr<WindowDownload> window;
+    if (options.window) {
+        window = std::make_unique<WindowDownload>(options, device);
+        if (!window->isReady()) {
+            printLine(stderr, QStringLiteral("norvane-bench-pacing: cannot write the settings "
+                                             "file for the window"));
+            return 1;
+        }
+        timed = &window->port();
+        pause = &window->pause();
+        measurement = measure(options, *pause, [&] { return window->click(); });
+        measurement.message = window->message();
+    } else {
+        MessageTable messages;
+        for (int n = 0; n < MessageCount; ++n)
+            messages[std::size_t(n)] =
+                QByteArray("MESSAGE ") + QByteArray::number(n).rightJustified(3, '0');
+        BenchControls controls(options);
+        NoProgress progress;
+        KeptMessage messageBox;
+        serialPort = makeSerialPort(device);
+        port = std::make_unique<TimedSerialPort>(
+            *serialPort, std::chrono::milliseconds(pauseMilliseconds(options.charDelay)));
+        ownPause = std::make_unique<TimedPause>(std::make_unique<SteadyPause>());
+        ownPause->steadyPause().setRaisesPriority(!options.normalPriority);
+        timed = port.get();
+        pause = ownPause.get();
+        const DownloadScope scope =
+            options.messages ? DownloadScope::SelectedMessages : DownloadScope::AllMessages;
+        measurement = measure(options, *pause, [&] {
+            return runDownload(scope,
+                               DownloadData{messages, options.charDelay, options.recordDelay},
+                               controls, progress, *port, *ownPause, messageBox);
+        });
+        measurement.message = messageBox.message;
+    }
+    const QString priority = options.normalPriority
+                                 ? QStringLiteral("not raised: --normal-priority")
+                                 : pause->steadyPause().priority().description();
 
     if (recorder)
         recorder->stop();
-    if (!sent) {
-        printLine(stderr, QStringLiteral("norvane-bench-pacing: ") + messageBox.message);
+    if (!measurement.sent) {
+        printLine(stderr, QStringLiteral("norvane-bench-pacing: ") + measurement.message);
         return 1;
     }
 
     PacingFigures figures;
     figures.messages = sentMessages;
-    figures.bytes = port.writes();
-    figures.measuredSeconds = std::chrono::duration<double>(wall).count();
+    figures.bytes = timed->writes();
+    figures.measuredSeconds = std::chrono::duration<double>(measurement.paced).count();
     figures.modelSeconds =
-        pacingModelSeconds(port.writes(), sentMessages, options.charDelay, options.recordDelay);
-    if (port.minGap())
-        figures.minGapMs = milliseconds(*port.minGap());
-    figures.cpuPercent = figures.measuredSeconds > 0 ? std::chrono::duration<double>(cpu).count() /
-                                                           figures.measuredSeconds * 100.0
-                                                     : 0.0;
+        pacingModelSeconds(timed->writes(), sentMessages, options.charDelay, options.recordDelay);
+    if (timed->minGap())
+        figures.minGapMs = milliseconds(*timed->minGap());
+    figures.cpuPercent = figures.measuredSeconds > 0
+                             ? std::chrono::duration<double>(measurement.cpu).count() /
+                                   figures.measuredSeconds * 100.0
+                             : 0.0;
 
     int status = 0;
-    printLine(stdout,
-              QStringLiteral("writer: gaps shorter than the char delay %1").arg(port.shortGaps()));
+    if (timed->writes() > 0)
+        printLine(stdout, priorityLine(timed->schedulingWhileWriting(), priority));
+    QString shortGaps =
+        QStringLiteral("writer: gaps shorter than the char delay %1").arg(timed->shortGaps());
+    if (timed->shortGaps() > 0)
+        shortGaps += QStringLiteral(", by at most %1 us")
+                         .arg(double(timed->largestShortfall().count()) / 1000.0, 0, 'f', 3);
+    printLine(stdout, shortGaps);
+    if (measurement.stolen)
+        printLine(stdout, QStringLiteral("machine: processor time taken by the host (steal) "
+                                         "during the run %1 ms")
+                              .arg(measurement.stolen->count()));
+    printLine(stdout, QStringLiteral("after the last message's pause: %1 ms to the end of the "
+                                     "download (not measured)")
+                          .arg(milliseconds(measurement.after), 0, 'f', 3));
     if (recorder) {
         const QString gap =
             recorder->minGap()
@@ -182,10 +287,10 @@ int main(int argc, char **argv)
         printLine(
             stdout,
             QStringLiteral("reader: bytes %1, min gap %2").arg(recorder->bytes().size()).arg(gap));
-        if (recorder->failed() || recorder->bytes().size() != port.writes()) {
+        if (recorder->failed() || recorder->bytes().size() != timed->writes()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: the reader got %1 of %2 bytes")
                                   .arg(recorder->bytes().size())
-                                  .arg(port.writes()));
+                                  .arg(timed->writes()));
             status = 1;
         }
     }

@@ -1,5 +1,9 @@
 #include "timed_serial_port.h"
 
+#include "pacing_priority.h"
+
+#include <algorithm>
+
 namespace norvane {
 
 TimedSerialPort::TimedSerialPort(SerialPort &port, std::chrono::nanoseconds expectedGap)
@@ -7,15 +11,25 @@ TimedSerialPort::TimedSerialPort(SerialPort &port, std::chrono::nanoseconds expe
 {
 }
 
+TimedSerialPort::TimedSerialPort(std::unique_ptr<SerialPort> port,
+                                 std::chrono::nanoseconds expectedGap)
+    : m_owned(std::move(port)), m_port(*m_owned), m_expectedGap(expectedGap)
+{
+}
+
 bool TimedSerialPort::write(char c)
 {
     const Clock::time_point start = Clock::now();
-    if (m_writes > 0) {
+    if (m_writes == 0) {
+        m_scheduling = currentScheduling();
+    } else {
         const std::chrono::nanoseconds gap = start - m_lastStart;
         if (!m_minGap || gap < *m_minGap)
             m_minGap = gap;
-        if (gap < m_expectedGap)
+        if (gap < m_expectedGap) {
             ++m_shortGaps;
+            m_largestShortfall = std::max(m_largestShortfall, m_expectedGap - gap);
+        }
     }
     m_lastStart = start;
     ++m_writes;

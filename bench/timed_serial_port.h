@@ -2,7 +2,9 @@
 
 #include "serial_port.h"
 
+#include <QString>
 #include <chrono>
+#include <memory>
 #include <optional>
 
 namespace norvane {
@@ -16,6 +18,8 @@ public:
 
     // Gaps between write starts shorter than `expectedGap` are counted.
     TimedSerialPort(SerialPort &port, std::chrono::nanoseconds expectedGap);
+    // The same, owning the port.
+    TimedSerialPort(std::unique_ptr<SerialPort> port, std::chrono::nanoseconds expectedGap);
 
     void setCommPort(qint16 portNumber) override { m_port.setCommPort(portNumber); }
     QString deviceName() const override { return m_port.deviceName(); }
@@ -29,13 +33,20 @@ public:
     qint64 writes() const { return m_writes; }
     std::optional<std::chrono::nanoseconds> minGap() const { return m_minGap; }
     qint64 shortGaps() const { return m_shortGaps; }
+    // How much the shortest of those fell short.
+    std::chrono::nanoseconds largestShortfall() const { return m_largestShortfall; }
+    // The writing thread's scheduling policy at the first write.
+    QString schedulingWhileWriting() const { return m_scheduling; }
 
 private:
+    std::unique_ptr<SerialPort> m_owned;
     SerialPort &m_port;
+    QString m_scheduling;
     std::chrono::nanoseconds m_expectedGap;
     Clock::time_point m_lastStart;
     qint64 m_writes = 0;
     qint64 m_shortGaps = 0;
+    std::chrono::nanoseconds m_largestShortfall{0};
     std::optional<std::chrono::nanoseconds> m_minGap;
 };
 

@@ -94,8 +94,10 @@ DownloadOutcome runDownload(DownloadScope scope, const DownloadData &data,
     port.setCommPort(portNumber);
     SendOutcome outcome = SendOutcome::Failed;
     if (port.open()) {
+        pause.beginRun();
         outcome =
             sendMessages(scope, data, terminator, controls, progress, port, pause, stopRequested);
+        pause.endRun();
         // Everything written must have left the line before the port lets go of it, after a
         // stop as well: the device gets whole characters only.
         if (outcome != SendOutcome::Failed && !port.drain())

@@ -22,6 +22,10 @@ constexpr std::chrono::nanoseconds LeadStep = 4us;
 constexpr std::chrono::nanoseconds WriteStep = 1us;
 // The longest of the short sleeps that cover the last stretch of a pause.
 constexpr std::chrono::nanoseconds ShortSleep = 100us;
+// Work after a pause shorter than this is not worth ending the pause early for: waiting out the
+// rest before the write would cost a short sleep's own lateness, which is about as much.
+constexpr std::chrono::nanoseconds MinWorkLead = 50us;
+constexpr std::chrono::nanoseconds MaxWorkLead = 50ms;
 
 // Sleeps until `when` on the steady clock; may return late, never knowingly early.
 void sleepUntil(SteadyPause::TimePoint when)
@@ -47,7 +51,7 @@ SteadyPause::Clock SteadyPause::steadyClock()
     return Clock{[] { return std::chrono::steady_clock::now(); }, sleepUntil};
 }
 
-SteadyPause::SteadyPause(std::function<void()> whileWaiting, Clock clock)
+SteadyPause::SteadyPause(WhileWaiting whileWaiting, Clock clock)
     : m_whileWaiting(std::move(whileWaiting)), m_clock(std::move(clock)), m_mark(m_clock.now())
 {
 #ifdef Q_OS_LINUX
@@ -57,14 +61,45 @@ SteadyPause::SteadyPause(std::function<void()> whileWaiting, Clock clock)
 #endif
 }
 
+void SteadyPause::beginRun()
+{
+    m_returned.reset();
+    m_pending.reset();
+    if (m_raisesPriority)
+        m_priority.raise();
+}
+
+void SteadyPause::endRun()
+{
+    // The last pause may have returned early, for work that will not come now.
+    if (m_pending) {
+        sleepShortUntil(*m_pending, m_clock.now());
+        m_pending.reset();
+    }
+    m_returned.reset();
+    m_priority.restore();
+}
+
 void SteadyPause::markWrite()
 {
-    m_mark = m_clock.now();
+    TimePoint now = m_clock.now();
+    if (m_returned) {
+        learnWork(now - *m_returned, m_lastFollows);
+        m_returned.reset();
+    }
+    // The pause before returned early for the work just done; whatever is left of it is waited
+    // out here. A sleep that starts right after work lands within microseconds.
+    if (m_pending) {
+        now = sleepShortUntil(*m_pending, now);
+        m_pending.reset();
+    }
+    m_mark = now;
     m_writeMarked = true;
 }
 
 void SteadyPause::pause(qint32 ms)
 {
+    const Follows follows = m_writeMarked ? AfterWrite : AfterPause;
     if (m_writeMarked) {
         // The character reached the operating system somewhere between the mark and now. A
         // write that took longer than usual was most likely held up before it got there, so
@@ -81,20 +116,19 @@ void SteadyPause::pause(qint32 ms)
             m_usualWrite += WriteStep;
         m_usualWrite = std::clamp<std::chrono::nanoseconds>(m_usualWrite, 0ns, MaxWakeLead);
     }
-    if (m_whileWaiting)
-        m_whileWaiting();
 
     // The pause counts from the start of the write before it, so the time spent writing is part
     // of it; a pause that follows another counts from that one's target, so a message's pause
     // after its last character's pause adds exactly its own length.
-    const TimePoint target = m_mark + std::chrono::milliseconds(std::max(ms, 0));
+    const std::chrono::nanoseconds length = std::chrono::milliseconds(std::max(ms, 0));
+    const TimePoint target = m_mark + length;
     m_mark = target;
-    if (ms <= 0) {
-        std::this_thread::yield();
-        return;
-    }
+    m_pending.reset();
 
-    TimePoint now = m_clock.now();
+    // The pause returns early by the work that usually follows pauses of its kind (at most half
+    // the pause): markWrite() waits out the rest.
+    const std::chrono::nanoseconds work = m_workLead[follows];
+    const TimePoint end = target - (work >= MinWorkLead ? std::min(work, length / 2) : 0ns);
 
     // Waking from a long sleep is slow and uneven (the processor, or a virtual machine's, has
     // gone idle), whereas a short sleep that starts right after a wake-up lands within a few
@@ -102,25 +136,62 @@ void SteadyPause::pause(qint32 ms)
     // under plus one short sleep, and short sleeps cover the rest. Aiming at the target directly
     // would make every character late by the wake-up time, and that adds up over a download.
     // The long sleep takes at least half the pause (in nanoseconds: half of 1 ms is not 0).
-    const std::chrono::nanoseconds lead = std::min<std::chrono::nanoseconds>(
-        m_wakeLead + ShortSleep, std::chrono::nanoseconds(std::chrono::milliseconds(ms)) / 2);
-    const TimePoint early = target - lead;
-    if (now < early) {
-        m_clock.sleepUntil(early);
-        now = m_clock.now();
-        // Track the lateness that about 19 wake-ups in 20 stay under. One above it costs time
-        // that later characters cannot make up; one below costs only another short sleep.
-        const std::chrono::nanoseconds lateness = now - early;
-        if (lateness > m_wakeLead)
-            m_wakeLead += LeadStep * 19 / 20;
-        else
-            m_wakeLead -= LeadStep / 20;
-        m_wakeLead = std::clamp<std::chrono::nanoseconds>(m_wakeLead, 0ns, MaxWakeLead);
+    const std::chrono::nanoseconds lead =
+        std::min<std::chrono::nanoseconds>(m_wakeLead + ShortSleep, (end - target + length) / 2);
+    const TimePoint early = end - lead;
+
+    if (m_whileWaiting) {
+        // Until the long sleep would begin: past that, the work would delay the write.
+        const TimePoint started = m_clock.now();
+        m_whileWaiting(length > 0ns ? std::max<std::chrono::nanoseconds>(early - started, 0ns)
+                                    : 0ns);
     }
+
+    TimePoint now = m_clock.now();
+    if (length == 0ns) {
+        std::this_thread::yield();
+    } else {
+        if (now < early) {
+            m_clock.sleepUntil(early);
+            now = m_clock.now();
+            // Track the lateness that about 19 wake-ups in 20 stay under. One above it costs
+            // time that later characters cannot make up; one below costs only another short
+            // sleep.
+            const std::chrono::nanoseconds lateness = now - early;
+            if (lateness > m_wakeLead)
+                m_wakeLead += LeadStep * 19 / 20;
+            else
+                m_wakeLead -= LeadStep / 20;
+            m_wakeLead = std::clamp<std::chrono::nanoseconds>(m_wakeLead, 0ns, MaxWakeLead);
+        }
+        now = sleepShortUntil(end, now);
+    }
+
+    m_returned = now;
+    m_lastFollows = follows;
+    if (now < target)
+        m_pending = target;
+}
+
+SteadyPause::TimePoint SteadyPause::sleepShortUntil(TimePoint target, TimePoint now)
+{
     while (now < target) {
         m_clock.sleepUntil(std::min(target, now + ShortSleep));
         now = m_clock.now();
     }
+    return now;
+}
+
+void SteadyPause::learnWork(std::chrono::nanoseconds work, Follows follows)
+{
+    // Quick to follow longer work, slow to forget it: work that outlasts the lead delays the
+    // write, a lead that outlasts the work costs only a short sleep.
+    std::chrono::nanoseconds &lead = m_workLead[follows];
+    if (work > lead)
+        lead += (work - lead) / 2;
+    else
+        lead -= (lead - work) / 16;
+    lead = std::clamp<std::chrono::nanoseconds>(lead, 0ns, MaxWorkLead);
 }
 
 } // namespace norvane

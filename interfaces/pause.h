@@ -10,7 +10,12 @@ class Pause
 {
 public:
     virtual ~Pause() = default;
-    // Notes that a write starts now: the next pause counts from this moment.
+    // A download's writes begin: the port is open and the first write is ahead.
+    virtual void beginRun() {}
+    // A download's writes are over: returns once the last pause asked for is over.
+    virtual void endRun() {}
+    // Notes that a write starts now: the next pause counts from this moment. Returns no earlier
+    // than the end of the pause before it.
     virtual void markWrite() = 0;
     // Pauses `ms` milliseconds (0 or more) counted from the last marked write, or, right after
     // another pause, from that pause's end: the write that follows starts at least `ms` after

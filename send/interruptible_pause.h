@@ -19,6 +19,8 @@ public:
     {
     }
 
+    void beginRun() override { m_pause.beginRun(); }
+    void endRun() override { m_pause.endRun(); }
     void markWrite() override { m_pause.markWrite(); }
     void pause(qint32 ms) override;
 

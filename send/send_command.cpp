@@ -4,7 +4,6 @@
 #include "download_plan.h"
 #include "download_run.h"
 #include "interruptible_pause.h"
-#include "message_box_view.h"
 #include "message_file.h"
 #include "serial_port_factory.h"
 #include "settings_file.h"
@@ -12,6 +11,7 @@
 #include "stop_signal.h"
 #include "stream_serial_port.h"
 #include "terminal_progress.h"
+#include "windowless_views.h"
 
 #include <QElapsedTimer>
 #include <cstdio>
@@ -41,24 +41,6 @@ public:
 
 private:
     const SendOptions &m_options;
-};
-
-class NoProgress : public ProgressView
-{
-public:
-    void setValue(float) override {}
-    void setCaption(const QString &) override {}
-    void refresh() override {}
-    void show() override {}
-    void hide() override {}
-};
-
-// Keeps the message the window would show, for standard error.
-class KeptMessage : public MessageBoxView
-{
-public:
-    void showMessage(const QString &text) override { message = text; }
-    QString message;
 };
 
 // A dry run's pauses take no time.

@@ -50,6 +50,11 @@ class QRadioButton;
 namespace norvane {
 
 class MessageListWidget;
+class SteadyPause;
+
+// The pause the main window keeps unless given another: a steady pause that answers the window
+// system during a download whenever that cannot delay the next character.
+std::unique_ptr<SteadyPause> makeWindowPause();
 
 // What the main window works with besides its widgets. Whatever is left empty gets the real
 // component: the Qt serial port on the devices read at start-up, the steady pause, the Qt file

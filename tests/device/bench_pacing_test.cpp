@@ -31,6 +31,9 @@ void BenchPacingTest::reportsTheRun_data()
         << "--messages 1 --terminator none --char-delay -5 --record-delay 3" << 1 << 35 << "0.003";
     QTest::newRow("nothing selected")
         << "--messages 0 --char-delay 0 --record-delay 0" << 0 << 0 << "0.000";
+    // 2 pairs of 37 bytes: 74 x 1 ms + 2 x 5 ms, clicked in the main window, beside a busy loop.
+    QTest::newRow("through the window, busy")
+        << "--messages 2 --char-delay 1 --record-delay 5 --window --load 1" << 2 << 74 << "0.084";
 }
 
 void BenchPacingTest::reportsTheRun()
@@ -63,6 +66,10 @@ void BenchPacingTest::reportsTheRun()
     else
         QCOMPARE(match.captured(4), QStringLiteral("n/a"));
     QCOMPARE(match.captured(5) == QLatin1String("n/a"), bytes < 2);
+    // It says how the writer was scheduled.
+    QCOMPARE(output.contains(QRegularExpression(QStringLiteral("^priority: (raised|not raised)"),
+                                                QRegularExpression::MultilineOption)),
+             bytes > 0);
     // The bytes the pseudo-terminal received are the bytes written.
     QVERIFY2(output.contains(QRegularExpression(QStringLiteral("^reader: bytes %1, ").arg(bytes),
                                                 QRegularExpression::MultilineOption)),

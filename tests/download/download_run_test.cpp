@@ -70,6 +70,8 @@ struct Rig
             QVERIFY(enabled);
         QVERIFY(!port.isOpen());
         QVERIFY(!progress.visible);
+        // A raised priority never outlives the run, whatever ended it.
+        QCOMPARE(log.count("end run"), log.count("begin run"));
     }
 };
 
@@ -300,15 +302,15 @@ void DownloadRunTest::stepOrder()
         const QStringList steps =
             QStringLiteral(
                 "option 0 off|option 1 off|option 2 off|option 3 off|progress value 0|"
-                "main hide|progress show|port %1|open|refresh 0|write|drain|close|"
-                "progress hide|main show|option 0 on|option 1 on|option 2 on|option 3 on")
+                "main hide|progress show|port %1|open|begin run|refresh 0|write|end run|drain|"
+                "close|progress hide|main show|option 0 on|option 1 on|option 2 on|option 3 on")
                 .arg(chosen + 1)
                 .split('|');
         for (int k = 1; k < steps.size(); ++k) {
             const int previous = rig.log.indexOf(steps[k - 1]);
             QVERIFY2(previous >= 0 && previous < rig.log.indexOf(steps[k]), qPrintable(steps[k]));
         }
-        for (const char *last : {"write", "pause 200", "refresh 999"})
+        for (const char *last : {"write", "pause 200", "refresh 999", "end run"})
             QVERIFY(rig.log.events.lastIndexOf(last) < rig.log.indexOf("drain"));
         QCOMPARE(rig.log.count("write while closed"), 0);
         QCOMPARE(rig.log.count("open"), 1);

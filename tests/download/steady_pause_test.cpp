@@ -20,17 +20,18 @@ struct Rig
     FakeClock fake;
     int waits = 0;
     FakeClock::Duration work{0};
-    SteadyPause pause{[this] {
+    SteadyPause pause{[this](FakeClock::Duration) {
                           ++waits;
                           fake.advance(std::exchange(work, {}));
                       },
                       fake.clock()};
 
-    // Writes one character that takes `took` and pauses `ms` after it; returns the write's start.
+    // Writes one character that takes `took` and pauses `ms` after it; returns the write's start,
+    // once the pause before it is over.
     FakeClock::TimePoint character(FakeClock::Duration took, qint32 ms)
     {
-        const FakeClock::TimePoint start = fake.now;
         pause.markWrite();
+        const FakeClock::TimePoint start = fake.now;
         fake.advance(took);
         pause.pause(ms);
         return start;
@@ -51,6 +52,10 @@ private slots:
     void slowWritePushesThePauseBack();
     void learnsTheWakeUpLateness_data();
     void learnsTheWakeUpLateness();
+    void workAfterMessagesDelaysNoWrite_data();
+    void workAfterMessagesDelaysNoWrite();
+    void waitingWithinItsBudgetDelaysNothing_data();
+    void waitingWithinItsBudgetDelaysNothing();
     void realClockSmoke();
 };
 
@@ -175,12 +180,87 @@ void SteadyPauseTest::learnsTheWakeUpLateness()
     }
 }
 
+void SteadyPauseTest::workAfterMessagesDelaysNoWrite_data()
+{
+    QTest::addColumn<Micros>("workUs"); // after each message's pause, in turn
+    QTest::addColumn<int>("lateUs");    // the most the first write of a message may be late
+
+    QTest::newRow("none") << Micros{0} << 0;
+    QTest::newRow("a repaint") << Micros{300} << 1;
+    QTest::newRow("a slow repaint") << Micros{2000} << 1;
+    // Shorter work than the lead is waited out to the target; longer work is late by its excess,
+    // a small part of it.
+    QTest::newRow("uneven") << Micros{300, 100, 250, 40, 300} << 60;
+}
+
+void SteadyPauseTest::workAfterMessagesDelaysNoWrite()
+{
+    QFETCH(Micros, workUs);
+    QFETCH(int, lateUs);
+
+    // Messages of three characters at 10 ms and a 200 ms pause; between a message's pause and
+    // the next message's first write the caller works (repaints its progress).
+    Rig rig;
+    rig.pause.beginRun();
+    FakeClock::TimePoint last = rig.character(0us, 10);
+    qint32 asked = 10;
+    for (int message = 0; message < 40; ++message) {
+        FakeClock::TimePoint start;
+        for (int c = 0; c < 3; ++c) {
+            start = rig.character(20us, 10);
+            QVERIFY(start - last >= std::chrono::milliseconds(asked));
+            if (c == 0 && message >= 20) // once the work is learned
+                QVERIFY2(start - last - std::chrono::milliseconds(asked) <= microseconds(lateUs),
+                         qPrintable(QString::number((start - last).count())));
+            last = start;
+            asked = 10;
+        }
+        rig.pause.pause(200);
+        asked = 210;
+        rig.fake.advance(microseconds(workUs[message % workUs.size()]));
+    }
+    // The run ends no earlier than the last pause.
+    rig.pause.endRun();
+    QVERIFY(rig.fake.now - last >= std::chrono::milliseconds(asked));
+}
+
+void SteadyPauseTest::waitingWithinItsBudgetDelaysNothing_data()
+{
+    QTest::addColumn<int>("ms");
+    QTest::newRow("10 ms") << 10;
+    QTest::newRow("1 ms") << 1;
+    QTest::newRow("zero: no time to give") << 0;
+}
+
+void SteadyPauseTest::waitingWithinItsBudgetDelaysNothing()
+{
+    QFETCH(int, ms);
+
+    // Work that takes all the time it is offered still leaves the pause on its target.
+    FakeClock fake;
+    FakeClock::Duration offered{-1};
+    SteadyPause pause(
+        [&](FakeClock::Duration budget) {
+            offered = budget;
+            fake.advance(budget);
+        },
+        fake.clock());
+    for (int i = 0; i < 5; ++i) {
+        const FakeClock::TimePoint start = fake.now;
+        pause.markWrite();
+        pause.pause(ms);
+        QCOMPARE(fake.now - start, std::chrono::milliseconds(ms));
+        QVERIFY(offered >= 0ns && offered < std::chrono::milliseconds(std::max(ms, 1)));
+        QCOMPARE(offered > 0ns, ms > 0);
+    }
+}
+
 void SteadyPauseTest::realClockSmoke()
 {
     // On the real clock only what holds on the busiest machine: never early, and it ends.
     using Clock = std::chrono::steady_clock;
     int waits = 0;
-    SteadyPause pause([&waits] { ++waits; });
+    SteadyPause pause([&waits](std::chrono::nanoseconds) { ++waits; });
     const Clock::time_point start = Clock::now();
     Clock::time_point last = start - 2ms;
     for (int i = 0; i < 20; ++i) {

@@ -159,6 +159,8 @@ class FakePause : public Pause
 {
 public:
     explicit FakePause(EventLog &log) : m_log(log) {}
+    void beginRun() override { m_log.add(QStringLiteral("begin run")); }
+    void endRun() override { m_log.add(QStringLiteral("end run")); }
     void markWrite() override { m_log.add(QStringLiteral("mark")); }
     void pause(qint32 ms) override
     {

@@ -41,8 +41,13 @@ void InterruptiblePauseTest::slices()
     FakePause inner(log);
     InterruptiblePause pause(inner,
                              [&] { return stopAfter >= 0 && inner.pauses.size() >= stopAfter; });
+    pause.beginRun();
     pause.markWrite();
     pause.pause(ms);
+    pause.endRun();
+    // The run's start and end reach the pause beneath: it raises the priority for the run.
+    QCOMPARE(log.count("begin run"), 1);
+    QCOMPARE(log.count("end run"), 1);
     QCOMPARE(log.count("mark"), 1);
     QCOMPARE(inner.pauses, slices);
 }

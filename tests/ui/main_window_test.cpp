@@ -530,7 +530,7 @@ private slots:
     }
 
     // Posted work is done during the run's pauses, while the main window is hidden, not only
-    // when the run is over. Uses the window's own pause, with no waiting, so the run is quick.
+    // when the run is over: also with pauses of 0, which leave no time for it.
     void downloadKeepsAnsweringTheWindowSystem()
     {
         Form1Harness h(true, "[Delay]\r\n0\r\n0\r\n");

@@ -1,0 +1,73 @@
+#include "window_download.h"
+
+#include "delay_settings.h"
+#include "message_list_widget.h"
+#include "object_names.h"
+#include "serial_port_factory.h"
+#include "steady_pause.h"
+#include "windowless_views.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QPushButton>
+
+namespace norvane {
+
+WindowDownload::WindowDownload(const BenchOptions &options, const QString &device)
+    : m_options(options)
+{
+    const QString settings = m_dir.filePath(SettingsFileName);
+    QFile file(settings);
+    if (!m_dir.isValid() || !file.open(QIODevice::WriteOnly))
+        return;
+    file.write(QStringLiteral("[Delay]\r\n%1\r\n%2\r\n[Ports],\"%3\"\r\n")
+                   .arg(options.charDelay)
+                   .arg(options.recordDelay)
+                   .arg(device)
+                   .toLocal8Bit());
+    file.close();
+
+    Form1Services services;
+    services.settingsFile = settings;
+    const std::chrono::milliseconds gap(pauseMilliseconds(options.charDelay));
+    services.makeSerialPort = [this, gap](const PortDevices &devices) {
+        auto timed = std::make_unique<TimedSerialPort>(makeSerialPort(devices), gap);
+        m_port = timed.get();
+        return timed;
+    };
+    services.makePause = [this] {
+        auto timed = std::make_unique<TimedPause>(makeWindowPause());
+        m_pause = timed.get();
+        return timed;
+    };
+    auto messageBox = std::make_unique<KeptMessage>();
+    m_messageBox = messageBox.get();
+    services.messageBox = std::move(messageBox);
+    m_window = std::make_unique<Form1>(std::move(services));
+
+    m_window->findChild<QCheckBox *>(objectName::CrCheck)->setChecked(options.cr == Qt::Checked);
+    m_window->findChild<QCheckBox *>(objectName::LfCheck)->setChecked(options.lf == Qt::Checked);
+    auto *list = m_window->findChild<MessageListWidget *>(objectName::MessageList);
+    for (int j = 0; j < options.messages.value_or(0); ++j)
+        list->item(j)->setSelected(true);
+    m_window->show();
+    QCoreApplication::processEvents();
+}
+
+WindowDownload::~WindowDownload() = default;
+
+bool WindowDownload::click()
+{
+    const QString button =
+        m_options.messages ? objectName::SendSelectionButton : objectName::SendAllButton;
+    m_window->findChild<QPushButton *>(button)->click();
+    return m_messageBox->message.isEmpty();
+}
+
+QString WindowDownload::message() const
+{
+    return m_messageBox->message;
+}
+
+} // namespace norvane

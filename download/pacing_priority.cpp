@@ -1,0 +1,151 @@
+#include "pacing_priority.h"
+
+#ifdef Q_OS_LINUX
+#include "realtime_kit.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace norvane {
+
+#ifdef Q_OS_LINUX
+
+namespace {
+
+bool isRealtime(int policy)
+{
+    policy &= ~SCHED_RESET_ON_FORK;
+    return policy == SCHED_FIFO || policy == SCHED_RR;
+}
+
+QString describe(int policy, int priority)
+{
+    QString name;
+    switch (policy & ~SCHED_RESET_ON_FORK) {
+    case SCHED_OTHER:
+        return QStringLiteral("SCHED_OTHER");
+    case SCHED_BATCH:
+        return QStringLiteral("SCHED_BATCH");
+    case SCHED_IDLE:
+        return QStringLiteral("SCHED_IDLE");
+    case SCHED_FIFO:
+        name = QStringLiteral("SCHED_FIFO");
+        break;
+    case SCHED_RR:
+        name = QStringLiteral("SCHED_RR");
+        break;
+    default:
+        name = QStringLiteral("policy %1").arg(policy & ~SCHED_RESET_ON_FORK);
+        break;
+    }
+    return QStringLiteral("%1 priority %2").arg(name).arg(priority);
+}
+
+QString describeThread(pid_t thread)
+{
+    sched_param param{};
+    const int policy = sched_getscheduler(thread);
+    if (policy < 0 || sched_getparam(thread, &param) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return describe(policy, param.sched_priority);
+}
+
+// Why the real-time policy was refused, in the terms a user can act on.
+QString directRefusal(int error)
+{
+    if (error != EPERM)
+        return QString::fromLocal8Bit(std::strerror(error));
+    rlimit limit{};
+    getrlimit(RLIMIT_RTPRIO, &limit);
+    return QStringLiteral("not privileged and the real-time limit (RLIMIT_RTPRIO) is %1")
+        .arg(limit.rlim_cur == RLIM_INFINITY ? QStringLiteral("unlimited")
+                                             : QString::number(limit.rlim_cur));
+}
+
+} // namespace
+
+bool PacingPriority::raise()
+{
+    if (m_raised)
+        return true;
+    const pid_t thread = gettid();
+    sched_param param{};
+    const int policy = sched_getscheduler(thread);
+    if (policy < 0 || sched_getparam(thread, &param) != 0) {
+        m_description =
+            QStringLiteral("not raised: ") + QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (isRealtime(policy)) {
+        m_description = QStringLiteral("not raised: runs real-time already (%1)")
+                            .arg(describe(policy, param.sched_priority));
+        return false;
+    }
+    m_thread = thread;
+    m_policy = policy;
+    m_priority = param.sched_priority;
+
+    sched_param realtime{};
+    realtime.sched_priority = RealtimePriority;
+    if (sched_setscheduler(thread, SCHED_FIFO | SCHED_RESET_ON_FORK, &realtime) == 0) {
+        m_raised = true;
+        m_description = describeThread(thread);
+        return true;
+    }
+    const QString refused = directRefusal(errno);
+    const QString kitRefused =
+        askRealtimeKit(QDBusConnection::systemBus(), thread, RealtimePriority);
+    if (kitRefused.isEmpty()) {
+        m_raised = true;
+        m_description = describeThread(thread) + QStringLiteral(" through RealtimeKit");
+        return true;
+    }
+    m_description = QStringLiteral("not raised: %1; RealtimeKit: %2").arg(refused, kitRefused);
+    return false;
+}
+
+void PacingPriority::restore()
+{
+    if (!m_raised)
+        return;
+    m_raised = false;
+    forgetRealtimeKitThread();
+    sched_param param{};
+    param.sched_priority = m_priority;
+    // Once a thread is marked to reset its policy on fork, only a privileged one may unmark it.
+    if (sched_setscheduler(pid_t(m_thread), m_policy, &param) != 0)
+        sched_setscheduler(pid_t(m_thread), m_policy | SCHED_RESET_ON_FORK, &param);
+}
+
+QString currentScheduling()
+{
+    return describeThread(gettid());
+}
+
+#else
+
+bool PacingPriority::raise()
+{
+    m_description = QStringLiteral("not raised: not supported on this system");
+    return false;
+}
+
+void PacingPriority::restore() {}
+
+QString currentScheduling()
+{
+    return QStringLiteral("normal");
+}
+
+#endif
+
+PacingPriority::~PacingPriority()
+{
+    restore();
+}
+
+} // namespace norvane

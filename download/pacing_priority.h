@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace norvane {
+
+// Raises the calling thread's scheduling priority for the length of a download, where the system
+// allows it without asking for a password, and puts the earlier policy back afterwards. On a busy
+// machine a thread at normal priority wakes from its pauses late, behind whatever else wants the
+// processor; a real-time thread preempts it at once. The thread still sleeps between characters,
+// so it takes no more processor time than before.
+//
+// Tried in order: the real-time FIFO policy directly (allowed to root, and to users whose
+// real-time limit RLIMIT_RTPRIO is above zero, as Debian grants the audio group), then the
+// RealtimeKit service on the system bus (desktops). Always at the lowest real-time priority, below
+// sound servers and interrupt threads. Where nothing allows it the thread keeps its priority;
+// failing to raise it is never an error. Children the thread starts do not inherit the policy.
+class PacingPriority
+{
+public:
+    // The real-time priority asked for: the lowest there is.
+    static constexpr int RealtimePriority = 1;
+
+    PacingPriority() = default;
+    ~PacingPriority();
+    PacingPriority(const PacingPriority &) = delete;
+    PacingPriority &operator=(const PacingPriority &) = delete;
+
+    // Raises the calling thread, unless it is raised already. Returns whether it runs raised.
+    bool raise();
+    // Gives the thread that called raise() its earlier policy and priority back.
+    void restore();
+
+    bool isRaised() const { return m_raised; }
+    // How the thread was raised last ("SCHED_FIFO priority 1"), or why not; stays after restore().
+    QString description() const { return m_description; }
+
+private:
+    bool m_raised = false;
+    QString m_description = QStringLiteral("not tried");
+    qint64 m_thread = 0;
+    int m_policy = 0;
+    int m_priority = 0;
+};
+
+// The scheduling policy and priority of the calling thread ("SCHED_OTHER", "SCHED_FIFO
+// priority 1").
+QString currentScheduling();
+
+} // namespace norvane

@@ -1,8 +1,12 @@
 #include "form1_controls.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QThread>
 
 namespace norvane {
 
@@ -40,11 +44,30 @@ void Form1Controls::hideMainWindow()
 
 void Form1Controls::showMainWindow()
 {
+    settleFocusAwayFromHiddenWindow();
     // Back from a download the window takes the keyboard again, so the next key press reaches it
     // and not whatever window the window system would otherwise pick.
     m_window.show();
     m_window.raise();
     m_window.activateWindow();
+}
+
+void Form1Controls::settleFocusAwayFromHiddenWindow()
+{
+    // When the window system takes the keyboard from a window, Qt keeps that window as its focus
+    // window for a moment (on X11 a tenth of a second) in case it comes straight back, while the
+    // widgets already count the hidden window as inactive. Given the keyboard back within that
+    // moment, the window gets it but is never told it is active again. A short run ends within
+    // it, or before the window system's answers were read at all, so the moment is waited out
+    // here: nothing is visible then, and it takes a tenth of a second at most on a quiet machine.
+    constexpr int MaxWaitMs = 1000;
+    constexpr unsigned long StepMs = 5;
+    QDeadlineTimer deadline(MaxWaitMs);
+    while (m_window.isHidden() && QGuiApplication::focusWindow() &&
+           QGuiApplication::focusWindow() == m_window.windowHandle() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(StepMs);
+    }
 }
 
 } // namespace norvane

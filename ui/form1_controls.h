@@ -32,6 +32,9 @@ public:
     void showMainWindow() override;
 
 private:
+    // Waits until Qt no longer counts the hidden main window as the one with the keyboard.
+    void settleFocusAwayFromHiddenWindow();
+
     QWidget &m_window;
     QListWidget &m_list;
     QCheckBox &m_crCheck;

@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
+#include <optional>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -56,17 +58,34 @@ struct stat statOf(const QString &path)
     return info;
 }
 
-// A socket bound to `path`; the caller closes it.
-int bindSocket(const QString &path)
+// A Unix socket, bound in a short private folder of its own: a socket's name holds at most
+// 107 bytes, which a folder under a deep checkout may already exceed. A name that does not fit
+// stops the test rather than being cut short.
+class BoundSocket
 {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
-    qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
-        qFatal("cannot bind a socket to %s", qPrintable(path));
-    return fd;
-}
+public:
+    BoundSocket() : m_dir(QStringLiteral("/tmp/norvane-socket-XXXXXX"))
+    {
+        const QByteArray name = QFile::encodeName(path());
+        sockaddr_un address = {};
+        if (!m_dir.isValid() || name.size() >= qsizetype(sizeof address.sun_path))
+            qFatal("no socket name that fits: %s", name.constData());
+        address.sun_family = AF_UNIX;
+        std::copy(name.cbegin(), name.cend(), address.sun_path);
+        m_fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+            qFatal("cannot bind a socket to %s", name.constData());
+    }
+    ~BoundSocket() { ::close(m_fd); }
+    BoundSocket(const BoundSocket &) = delete;
+    BoundSocket &operator=(const BoundSocket &) = delete;
+
+    QString path() const { return m_dir.filePath(QStringLiteral("socket")); }
+
+private:
+    QTemporaryDir m_dir;
+    int m_fd = -1;
+};
 
 // Lines "line 0" .. "line <n-1>", each ended by `end`.
 QByteArray numberedLines(int n, const QByteArray &end = "\r\n")
@@ -405,13 +424,13 @@ private slots:
         QFETCH(Checks, checks);
         const QByteArray tag = QTest::currentDataTag();
         QString name = tag.startsWith('/') ? QString(tag) : m_dir->filePath(tag);
-        int socket = -1;
+        std::optional<BoundSocket> socket;
         if (tag == "directory") {
             QVERIFY(QDir().mkdir(name));
         } else if (tag == "read error") {
             name = "/proc/self/mem"; // opens, but reading its first bytes (address 0) fails
         } else if (tag == "socket") {
-            socket = bindSocket(name);
+            name = socket.emplace().path();
         } else if (tag.startsWith("FIFO")) {
             QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
         } else if (tag != "missing" && tag != "/dev/zero") {
@@ -427,8 +446,6 @@ private slots:
             QVERIFY(finishesWithoutWriter(name, [&] { w.load(name); }));
         else
             w.load(name);
-        if (socket >= 0)
-            ::close(socket);
         QCOMPARE(w.messageBox.texts,
                  replaced == MessageCount ? QStringList() : QStringList{ReadError + name});
         for (const auto &[k, entry] : checks)
@@ -489,7 +506,7 @@ private slots:
         writeBytes(kept, "earlier");
         const QString specialName = m_dir->filePath("special");
         const QByteArray special = QFile::encodeName(specialName);
-        int socket = -1;
+        std::optional<BoundSocket> socket;
         if (tag == "missing directory") {
             name = m_dir->filePath("nowhere/messages.txt");
         } else if (tag == "parent is a file") {
@@ -502,7 +519,7 @@ private slots:
             QCOMPARE(::mkfifo(special.constData(), 0600), 0);
             name = specialName;
         } else if (tag == "target is a socket") {
-            socket = bindSocket(name = specialName);
+            name = socket.emplace().path();
         } else if (tag == "target is a device node") {
             if (::mknod(special.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
                 QSKIP("no device node can be made here");
@@ -528,8 +545,6 @@ private slots:
         w.save(name);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
-        if (socket >= 0)
-            ::close(socket);
 
         QCOMPARE(w.messageBox.texts, QStringList{WriteError + name});
         QCOMPARE(entriesOf(dir), entriesBefore);

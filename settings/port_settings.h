@@ -17,9 +17,4 @@ QString defaultPortDevice(int portNumber);
 // The default devices of all four ports.
 PortDevices defaultPortDevices();
 
-// The default devices, then those named in the settings file `fileName`: a field "[Ports]"
-// followed, on the same line, by up to four fields naming the devices for Com1..Com4 (see
-// readSettings). An empty field keeps that port's default. Never fails outward.
-PortDevices readPortSettings(const QString &fileName);
-
 } // namespace norvane

@@ -128,7 +128,6 @@ class NetworkPortTest : public QObject
 private slots:
     void parseAddress_data();
     void parseAddress();
-    void portSettingsKeepAddresses();
     void failures_data();
     void failures();
 };
@@ -168,21 +167,6 @@ void NetworkPortTest::parseAddress()
                        QString::fromLatin1(address->host))
                   .arg(address->port);
     QCOMPARE(got, parsed);
-}
-
-void NetworkPortTest::portSettingsKeepAddresses()
-{
-    QTemporaryDir dir;
-    const QString fileName = dir.filePath(SettingsFileName);
-    QFile file(fileName);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Ports],tcp://10.0.0.5:4001,rfc2217://[fe80::1]:2217,,rfc2217://box:7\r\n");
-    file.close();
-
-    const PortDevices devices = readPortSettings(fileName);
-    QCOMPARE(devices[0], QStringLiteral("tcp://10.0.0.5:4001"));
-    QCOMPARE(devices[1], QStringLiteral("rfc2217://[fe80::1]:2217"));
-    QCOMPARE(devices[3], QStringLiteral("rfc2217://box:7"));
 }
 
 void NetworkPortTest::failures_data()

@@ -101,12 +101,9 @@ void SettingsTest::delaySettings()
     QFETCH(int, charDelay);
     QFETCH(int, recordDelay);
 
-    // Values left from before must not survive: the defaults are set first.
-    qint16 c = 1234;
-    qint16 r = 4321;
-    ReadDelaySettings(c, r, writeSettings(content));
-    QCOMPARE(int(c), charDelay);
-    QCOMPARE(int(r), recordDelay);
+    const Settings settings = readSettingsFile(writeSettings(content));
+    QCOMPARE(int(settings.CharDelay), charDelay);
+    QCOMPARE(int(settings.RecordDelay), recordDelay);
 }
 
 void SettingsTest::portSettings_data()
@@ -137,6 +134,9 @@ void SettingsTest::portSettings_data()
         << QByteArray("[Ports],\"/dev/serial/by-id/usb-A,B\",x")
         << QStringList{"/dev/serial/by-id/usb-A,B", "x", "", ""};
     QTest::newRow("no marker") << QByteArray("[Delay],10,200\n") << QStringList{"", "", "", ""};
+    QTest::newRow("network addresses")
+        << QByteArray("[Ports],tcp://10.0.0.5:4001,rfc2217://[fe80::1]:2217,,rfc2217://box:7\r\n")
+        << QStringList{"tcp://10.0.0.5:4001", "rfc2217://[fe80::1]:2217", "", "rfc2217://box:7"};
 }
 
 void SettingsTest::portSettings()
@@ -144,7 +144,7 @@ void SettingsTest::portSettings()
     QFETCH(QByteArray, content);
     QFETCH(QStringList, expected);
 
-    const PortDevices ports = readPortSettings(writeSettings(content));
+    const PortDevices ports = readSettingsFile(writeSettings(content)).ports;
     for (int i = 0; i < PortCount; ++i)
         QCOMPARE(ports[i], expected[i].isEmpty() ? DefaultPorts[i] : expected[i]);
 }

@@ -1,7 +1,5 @@
 #include "port_settings.h"
 
-#include "settings_file.h"
-
 namespace norvane {
 
 QString defaultPortDevice(int portNumber)
@@ -19,11 +17,6 @@ PortDevices defaultPortDevices()
     for (int i = 0; i < PortCount; ++i)
         devices[i] = defaultPortDevice(i + 1);
     return devices;
-}
-
-PortDevices readPortSettings(const QString &fileName)
-{
-    return readSettingsFile(fileName).ports;
 }
 
 } // namespace norvane

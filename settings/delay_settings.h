@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace norvane {
+
+constexpr qint16 DefaultCharDelay = 10;    // ms after every character
+constexpr qint16 DefaultRecordDelay = 200; // ms after every message
+
+// How long the pause for a delay setting lasts, in milliseconds: a negative delay (the settings
+// file may hold one) is no pause rather than an endless one.
+constexpr qint32 pauseMilliseconds(qint16 delay)
+{
+    return delay < 0 ? 0 : delay;
+}
+
+} // namespace norvane

@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
     // The window builds its real components: the serial port on the devices named in
     // setup.ini, a steady pause that keeps answering the window system during a download, and
     // the Qt file dialog and message box.
-    norvane::Form1 window;
+    norvane::MainWindow window;
     window.show();
     return QApplication::exec();
 }

@@ -3,7 +3,6 @@
 #include "message_table.h"
 
 #include <QCommandLineParser>
-#include <limits>
 
 namespace norvane {
 
@@ -41,23 +40,14 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version."));
-    const QCommandLineOption charDelay(QStringLiteral("char-delay"),
-                                       QStringLiteral("Pause after each character (default 10)."),
-                                       QStringLiteral("MS"));
-    const QCommandLineOption recordDelay(QStringLiteral("record-delay"),
-                                         QStringLiteral("Pause after each message (default 200)."),
-                                         QStringLiteral("MS"));
+    const LineOptionSet line(QStringLiteral("default %1"),
+                             QStringLiteral("Write to this port (COM1 to COM4 as setup.ini maps "
+                                            "them, a device or a network address) instead of a "
+                                            "pseudo-terminal of our own."));
     const QCommandLineOption messages(QStringLiteral("messages"),
                                       QStringLiteral("Send messages 0..N-1 as a selection "
                                                      "(default: send all 1000)."),
                                       QStringLiteral("N"));
-    const QCommandLineOption terminator(QStringLiteral("terminator"),
-                                        QStringLiteral("none, cr, lf or crlf (default cr)."),
-                                        QStringLiteral("KIND"));
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Write to DEVICE instead of a pseudo-terminal "
-                                                 "of our own."),
-                                  QStringLiteral("DEVICE"));
     const QCommandLineOption load(QStringLiteral("load"),
                                   QStringLiteral("Keep N busy loops of normal priority running "
                                                  "during the measurement (default 0)."),
@@ -69,11 +59,15 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     const QCommandLineOption normalPriority(QStringLiteral("normal-priority"),
                                             QStringLiteral("Do not raise the writer's scheduling "
                                                            "priority (to compare)."));
-    parser.addOptions({help, version, charDelay, recordDelay, messages, terminator, port, load,
-                       window, normalPriority});
+    parser.addOptions({help, version, messages});
+    line.addTo(parser);
+    parser.addOptions({load, window, normalPriority});
 
     if (!parser.parse(arguments))
         return error(parser.errorText());
+    const QString repeated = repeatedOption(parser);
+    if (!repeated.isEmpty())
+        return error(QStringLiteral("--%1 given more than once").arg(repeated));
     if (!parser.positionalArguments().isEmpty())
         return error(QStringLiteral("unexpected argument: %1")
                          .arg(parser.positionalArguments().constFirst()));
@@ -91,37 +85,18 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
         result.message = QStringLiteral("norvane-bench-pacing " NORVANE_VERSION);
         return result;
     }
-    constexpr int low = std::numeric_limits<qint16>::min();
-    constexpr int high = std::numeric_limits<qint16>::max();
     BenchOptions &options = result.options;
-    if (parser.isSet(charDelay)) {
-        const auto value = integer(parser.value(charDelay), low, high);
-        if (!value)
-            return error(
-                QStringLiteral("--char-delay needs milliseconds from %1 to %2").arg(low).arg(high));
-        options.charDelay = qint16(*value);
-    }
-    if (parser.isSet(recordDelay)) {
-        const auto value = integer(parser.value(recordDelay), low, high);
-        if (!value)
-            return error(QStringLiteral("--record-delay needs milliseconds from %1 to %2")
-                             .arg(low)
-                             .arg(high));
-        options.recordDelay = qint16(*value);
-    }
+    LineOptions given;
+    if (const std::optional<QString> wrong = line.read(parser, given))
+        return error(*wrong);
+    options.charDelay = given.charDelay.value_or(options.charDelay);
+    options.recordDelay = given.recordDelay.value_or(options.recordDelay);
+    options.terminator = given.terminator.value_or(options.terminator);
+    options.port = given.port;
     if (parser.isSet(messages)) {
         options.messages = integer(parser.value(messages), 0, MessageCount);
         if (!options.messages)
             return error(QStringLiteral("--messages needs a count from 0 to %1").arg(MessageCount));
-    }
-    if (parser.isSet(terminator)) {
-        const QString kind = parser.value(terminator);
-        if (kind == QLatin1String("none") || kind == QLatin1String("lf"))
-            options.cr = Qt::Unchecked;
-        else if (kind != QLatin1String("cr") && kind != QLatin1String("crlf"))
-            return error(QStringLiteral("--terminator is one of none, cr, lf, crlf"));
-        options.lf = kind == QLatin1String("lf") || kind == QLatin1String("crlf") ? Qt::Checked
-                                                                                  : Qt::Unchecked;
     }
     if (parser.isSet(load)) {
         const auto value = integer(parser.value(load), 0, MaxLoad);
@@ -131,11 +106,6 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     }
     options.window = parser.isSet(window);
     options.normalPriority = parser.isSet(normalPriority);
-    if (parser.isSet(port)) {
-        options.port = parser.value(port);
-        if (options.port.isEmpty())
-            return error(QStringLiteral("--port needs a device"));
-    }
     return result;
 }
 

@@ -1,23 +1,25 @@
 #pragma once
 
+#include "delay_settings.h"
+#include "line_options.h"
+
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <qnamespace.h>
 
 namespace norvane {
 
 struct BenchOptions
 {
-    qint16 charDelay = 10;
-    qint16 recordDelay = 200;
-    std::optional<int> messages;     // send 0..N-1 as a selection; none: send all
-    Qt::CheckState cr = Qt::Checked; // the "CR" and "LF" check boxes for --terminator
-    Qt::CheckState lf = Qt::Unchecked;
-    QString port;                // write to this device instead of a pseudo-terminal of our own
-    int load = 0;                // busy loops kept running during the measurement
-    bool window = false;         // download through the main window instead of the run alone
-    bool normalPriority = false; // do not raise the writer's scheduling priority
+    qint16 charDelay = DefaultCharDelay;
+    qint16 recordDelay = DefaultRecordDelay;
+    std::optional<int> messages; // send 0..N-1 as a selection; none: send all
+    QByteArray terminator = "\r";
+    std::optional<PortChoice> port; // write there instead of a pseudo-terminal of our own
+    int load = 0;                   // busy loops kept running during the measurement
+    bool window = false;            // download through the main window instead of the run alone
+    bool normalPriority = false;    // do not raise the writer's scheduling priority
 };
 
 struct BenchCommandLine

@@ -6,16 +6,16 @@
 #include "bench_options.h"
 #include "busy_loops.h"
 #include "delay_settings.h"
-#include "download_controls.h"
 #include "download_run.h"
 #include "pacing_report.h"
+#include "print_line.h"
 #include "pseudo_terminal.h"
 #include "serial_port_factory.h"
+#include "settings_file.h"
 #include "steady_pause.h"
 #include "timed_pause.h"
 #include "timed_serial_port.h"
 #include "window_download.h"
-#include "windowless_views.h"
 
 #include <QApplication>
 #include <QFile>
@@ -28,31 +28,6 @@
 namespace {
 
 using namespace norvane;
-
-// The main window as the benchmark plays it: "Com1" chosen, the check boxes from --terminator,
-// lines 0..N-1 selected.
-class BenchControls : public DownloadControls
-{
-public:
-    BenchControls(const BenchOptions &options) : m_options(options) {}
-    Qt::CheckState crCheckState() const override { return m_options.cr; }
-    Qt::CheckState lfCheckState() const override { return m_options.lf; }
-    bool optionValue(int i) const override { return i == 0; }
-    void setOptionEnabled(int, bool) override {}
-    bool isLineSelected(int j) const override { return j < m_options.messages.value_or(0); }
-    void hideMainWindow() override {}
-    void showMainWindow() override {}
-
-private:
-    const BenchOptions &m_options;
-};
-
-void printLine(std::FILE *stream, const QString &line)
-{
-    std::fputs(line.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
 
 std::chrono::microseconds cpuTime()
 {
@@ -86,10 +61,10 @@ double milliseconds(std::chrono::nanoseconds duration)
     return std::chrono::duration<double, std::milli>(duration).count();
 }
 
-const char *terminatorName(const BenchOptions &options)
+const char *terminatorName(const QByteArray &terminator)
 {
     static const char *const names[2][2] = {{"none", "lf"}, {"cr", "crlf"}};
-    return names[options.cr == Qt::Checked][options.lf == Qt::Checked];
+    return names[terminator.contains('\r')][terminator.contains('\n')];
 }
 
 // What one measured download gave.
@@ -171,7 +146,11 @@ int main(int argc, char **argv)
 
     PseudoTerminal terminal;
     std::unique_ptr<ArrivalRecorder> recorder;
-    QString device = options.port;
+    QString device;
+    if (options.port)
+        device = options.port->device.isEmpty()
+                     ? readSettingsFile(SettingsFileName).ports[options.port->portNumber - 1]
+                     : options.port->device;
     if (device.isEmpty()) {
         if (!terminal.open()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: no pseudo-terminal: ") +
@@ -190,7 +169,7 @@ int main(int argc, char **argv)
     printLine(stdout,
               QStringLiteral("bench: device %1, terminator %2, char delay %3 ms, record "
                              "delay %4 ms, messages %5, busy loops %6%7")
-                  .arg(device, QLatin1String(terminatorName(options)))
+                  .arg(device, QLatin1String(terminatorName(options.terminator)))
                   .arg(options.charDelay)
                   .arg(options.recordDelay)
                   .arg(sentMessages)
@@ -216,28 +195,31 @@ int main(int argc, char **argv)
         measurement = measure(options, *pause, [&] { return window->click(); });
         measurement.message = window->message();
     } else {
-        MessageTable messages;
+        DownloadRequest request;
         for (int n = 0; n < MessageCount; ++n)
-            messages[std::size_t(n)] =
+            request.messages[std::size_t(n)] =
                 QByteArray("MESSAGE ") + QByteArray::number(n).rightJustified(3, '0');
-        BenchControls controls(options);
+        if (options.messages) {
+            request.selection = MessageSelection();
+            for (int n = 0; n < *options.messages; ++n)
+                request.selection->set(std::size_t(n));
+        }
+        request.terminator = options.terminator;
+        request.charPause = pauseLength(options.charDelay);
+        request.recordPause = pauseLength(options.recordDelay);
         NoProgress progress;
-        KeptMessage messageBox;
         serialPort = makeSerialPort(device);
-        port = std::make_unique<TimedSerialPort>(
-            *serialPort, std::chrono::milliseconds(pauseMilliseconds(options.charDelay)));
+        port = std::make_unique<TimedSerialPort>(*serialPort, request.charPause);
         ownPause = std::make_unique<TimedPause>(std::make_unique<SteadyPause>());
         ownPause->steadyPause().setRaisesPriority(!options.normalPriority);
         timed = port.get();
         pause = ownPause.get();
-        const DownloadScope scope =
-            options.messages ? DownloadScope::SelectedMessages : DownloadScope::AllMessages;
+        DownloadResult result;
         measurement = measure(options, *pause, [&] {
-            return runDownload(scope,
-                               DownloadData{messages, options.charDelay, options.recordDelay},
-                               controls, progress, *port, *ownPause, messageBox);
+            result = runDownload(request, *port, *ownPause, progress);
+            return result.outcome == DownloadOutcome::Completed;
         });
-        measurement.message = messageBox.message;
+        measurement.message = failureText(result);
     }
     const QString priority = options.normalPriority
                                  ? QStringLiteral("not raised: --normal-priority")
@@ -255,7 +237,10 @@ int main(int argc, char **argv)
     figures.bytes = timed->writes();
     figures.measuredSeconds = std::chrono::duration<double>(measurement.paced).count();
     figures.modelSeconds =
-        pacingModelSeconds(timed->writes(), sentMessages, options.charDelay, options.recordDelay);
+        std::chrono::duration<double>(pacingModel(timed->writes(), sentMessages,
+                                                  pauseLength(options.charDelay),
+                                                  pauseLength(options.recordDelay)))
+            .count();
     if (timed->minGap())
         figures.minGapMs = milliseconds(*timed->minGap());
     figures.cpuPercent = figures.measuredSeconds > 0

@@ -1,15 +1,6 @@
 #include "pacing_report.h"
 
-#include "delay_settings.h"
-
 namespace norvane {
-
-double pacingModelSeconds(qint64 characters, int messages, qint16 charDelay, qint16 recordDelay)
-{
-    const double charMs = pauseMilliseconds(charDelay);
-    const double recordMs = pauseMilliseconds(recordDelay);
-    return (double(characters) * charMs + double(messages) * recordMs) / 1000.0;
-}
 
 QString pacingLine(const PacingFigures &figures)
 {

@@ -6,10 +6,6 @@
 
 namespace norvane {
 
-// The least time a download can take: every character is followed by CharDelay and every
-// message by RecordDelay; a negative pause counts as none.
-double pacingModelSeconds(qint64 characters, int messages, qint16 charDelay, qint16 recordDelay);
-
 struct PacingFigures
 {
     int messages = 0;

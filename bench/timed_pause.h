@@ -21,9 +21,9 @@ public:
     void beginRun() override { m_pause->beginRun(); }
     void endRun() override { m_pause->endRun(); }
     void markWrite() override { m_pause->markWrite(); }
-    void pause(qint32 ms) override
+    void pause(std::chrono::milliseconds length) override
     {
-        m_pause->pause(ms);
+        m_pause->pause(length);
         m_lastReturn = Clock::now();
     }
 

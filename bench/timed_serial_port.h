@@ -21,7 +21,7 @@ public:
     // The same, owning the port.
     TimedSerialPort(std::unique_ptr<SerialPort> port, std::chrono::nanoseconds expectedGap);
 
-    void setCommPort(qint16 portNumber) override { m_port.setCommPort(portNumber); }
+    void choosePort(qint16 portNumber) override { m_port.choosePort(portNumber); }
     QString deviceName() const override { return m_port.deviceName(); }
     bool open() override { return m_port.open(); }
     bool isOpen() const override { return m_port.isOpen(); }

@@ -5,7 +5,6 @@
 #include "object_names.h"
 #include "serial_port_factory.h"
 #include "steady_pause.h"
-#include "windowless_views.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -13,6 +12,14 @@
 #include <QPushButton>
 
 namespace norvane {
+
+// The message box keeps its text instead of waiting for a click.
+class KeptMessage : public MessageBoxView
+{
+public:
+    void showMessage(const QString &text) override { message = text; }
+    QString message;
+};
 
 WindowDownload::WindowDownload(const BenchOptions &options, const QString &device)
     : m_options(options)
@@ -28,9 +35,9 @@ WindowDownload::WindowDownload(const BenchOptions &options, const QString &devic
                    .toLocal8Bit());
     file.close();
 
-    Form1Services services;
+    MainWindowServices services;
     services.settingsFile = settings;
-    const std::chrono::milliseconds gap(pauseMilliseconds(options.charDelay));
+    const std::chrono::milliseconds gap = pauseLength(options.charDelay);
     services.makeSerialPort = [this, gap](const PortDevices &devices) {
         auto timed = std::make_unique<TimedSerialPort>(makeSerialPort(devices), gap);
         m_port = timed.get();
@@ -44,10 +51,12 @@ WindowDownload::WindowDownload(const BenchOptions &options, const QString &devic
     auto messageBox = std::make_unique<KeptMessage>();
     m_messageBox = messageBox.get();
     services.messageBox = std::move(messageBox);
-    m_window = std::make_unique<Form1>(std::move(services));
+    m_window = std::make_unique<MainWindow>(std::move(services));
 
-    m_window->findChild<QCheckBox *>(objectName::CrCheck)->setChecked(options.cr == Qt::Checked);
-    m_window->findChild<QCheckBox *>(objectName::LfCheck)->setChecked(options.lf == Qt::Checked);
+    m_window->findChild<QCheckBox *>(objectName::CrCheck)
+        ->setChecked(options.terminator.contains('\r'));
+    m_window->findChild<QCheckBox *>(objectName::LfCheck)
+        ->setChecked(options.terminator.contains('\n'));
     auto *list = m_window->findChild<MessageListWidget *>(objectName::MessageList);
     for (int j = 0; j < options.messages.value_or(0); ++j)
         list->item(j)->setSelected(true);

@@ -36,7 +36,7 @@ public:
 private:
     const BenchOptions &m_options;
     QTemporaryDir m_dir;
-    std::unique_ptr<Form1> m_window;
+    std::unique_ptr<MainWindow> m_window;
     TimedSerialPort *m_port = nullptr;
     TimedPause *m_pause = nullptr;
     KeptMessage *m_messageBox = nullptr;

@@ -1,57 +1,76 @@
 #pragma once
 
 #include "message_table.h"
+#include "progress_view.h"
 #include "serial_output.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
-#include <qnamespace.h>
+#include <chrono>
+#include <optional>
 
 namespace norvane {
 
-class DownloadControls;
-class MessageBoxView;
 class Pause;
-class ProgressView;
 class SerialPort;
 
-enum class DownloadScope { AllMessages, SelectedMessages };
-
-// The record terminator: CR if "CR" is checked, then LF if "LF" is checked. A greyed check box
-// counts as unchecked.
-QByteArray recordTerminator(Qt::CheckState cr, Qt::CheckState lf);
+// The record terminator: CR if `cr`, then LF if `lf`.
+QByteArray recordTerminator(bool cr, bool lf);
 // "N", the number in decimal, the terminator.
 QByteArray numberRecord(int number, const QByteArray &terminator);
 // "M", the entry filled out or cut to 32 characters, the terminator.
 QByteArray textRecord(const QByteArray &entry, const QByteArray &terminator);
 
-struct DownloadData
+// What one download is to send, where and how: all of it fixed when the download starts.
+struct DownloadRequest
 {
-    const MessageTable &Messages;
-    qint16 CharDelay;
-    qint16 RecordDelay;
+    MessageTable messages;                     // the table as it is when the download starts
+    std::optional<MessageSelection> selection; // the numbers to send; none: all, 0 to 999
+    QByteArray terminator;                     // ends every record: none, CR, LF or CR LF
+    qint16 portNumber = 1;                     // Com1 to Com4 as 1 to 4
+    std::chrono::milliseconds charPause{0};    // after every character
+    std::chrono::milliseconds recordPause{0};  // after every message
 };
-
-// One download ("Send all" or "Send selection"): switches the windows around the run, sends the
-// number and text record of every (selected) message with the pauses, and reports progress for
-// every number 0..999. If the port cannot be opened or a write fails, the run stops at once, the
-// port is closed, the windows are switched back and the user is told
-// "Error while sending data to port: " + the device name, with the port's reason for the failure
-// on a second line when it gives one. Returns true when the run completed.
-bool runDownload(DownloadScope scope, const DownloadData &data, DownloadControls &controls,
-                 ProgressView &progress, SerialPort &port, Pause &pause,
-                 MessageBoxView &messageBox);
 
 enum class DownloadOutcome { Completed, Failed, Stopped };
 
-// The same run, asking `stopRequested` before every character it writes. Once the check answers
-// true nothing more is written (the last record may break off after any whole character): the run
-// waits for what was written to leave the line, closes the port and switches the windows back
-// without a message, and the outcome is Stopped. Should the waiting fail, the run has failed.
-// The main window gives no check, so its downloads always run to their end.
-DownloadOutcome runDownload(DownloadScope scope, const DownloadData &data,
-                            DownloadControls &controls, ProgressView &progress, SerialPort &port,
-                            Pause &pause, MessageBoxView &messageBox,
-                            const StopCheck &stopRequested);
+// How a download ended.
+struct DownloadResult
+{
+    DownloadOutcome outcome = DownloadOutcome::Completed;
+    qint64 charactersWritten = 0; // handed to the port
+    QString device;               // the device the port stands for
+    QString reason;               // why it failed, as the port tells it; may be empty
+};
+
+// What the user is told of a failed download: "Error while sending data to port: " and the
+// device, then the reason on a line of its own when there is one.
+QString failureText(const DownloadResult &result);
+
+// The pauses alone of a download of `characters` characters in `messages` messages: the least
+// time it can take.
+constexpr std::chrono::milliseconds pacingModel(qint64 characters, qint64 messages,
+                                                std::chrono::milliseconds charPause,
+                                                std::chrono::milliseconds recordPause)
+{
+    return characters * charPause + messages * recordPause;
+}
+
+// One download ("Send all" or "Send selection"): chooses and opens the port, then for every
+// number 0 to 999 shows it on `progress` and, when it is asked for, sends its number and text
+// records with the pauses; then waits for what was written to leave the line and closes the
+// port. A port that does not open or a write that fails ends it at once (Failed, the port
+// closed). `stopRequested` is asked before every character: once it answers true nothing more
+// is written, and the run drains, closes and ends as Stopped.
+DownloadResult runDownload(const DownloadRequest &request, SerialPort &port, Pause &pause,
+                           ProgressView &progress, const StopCheck &stopRequested = {});
+
+// The progress of a download that nobody watches.
+class NoProgress : public ProgressView
+{
+public:
+    void showNumber(int) override {}
+};
 
 } // namespace norvane

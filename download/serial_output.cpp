@@ -1,20 +1,13 @@
 #include "serial_output.h"
 
-#include "delay_settings.h"
 #include "pause.h"
 #include "serial_port.h"
 
 namespace norvane {
 
-bool SendString(SerialPort &port, Pause &pause, qint16 CharDelay, const QByteArray &text)
+SendOutcome SendString(SerialPort &port, Pause &pause, std::chrono::milliseconds charPause,
+                       const QByteArray &text, qint64 &written, const StopCheck &stopRequested)
 {
-    return sendCharacters(port, pause, CharDelay, text, {}) == SendOutcome::Sent;
-}
-
-SendOutcome sendCharacters(SerialPort &port, Pause &pause, qint16 CharDelay, const QByteArray &text,
-                           const StopCheck &stopRequested)
-{
-    const qint32 charPause = pauseMilliseconds(CharDelay);
     for (const char c : text) {
         if (stopRequested && stopRequested())
             return SendOutcome::Stopped;
@@ -22,6 +15,7 @@ SendOutcome sendCharacters(SerialPort &port, Pause &pause, qint16 CharDelay, con
         pause.markWrite();
         if (!port.write(c))
             return SendOutcome::Failed;
+        ++written;
         pause.pause(charPause);
     }
     return SendOutcome::Sent;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QtGlobal>
+#include <chrono>
 #include <functional>
 
 namespace norvane {
@@ -14,14 +15,13 @@ using StopCheck = std::function<bool()>;
 
 enum class SendOutcome { Sent, Failed, Stopped };
 
-// Writes `text` to the open port one character at a time, each followed by a pause of CharDelay
-// milliseconds (a negative CharDelay counts as 0). An empty text writes nothing and takes no
-// pause. Stops at the first failed write and returns false.
-bool SendString(SerialPort &port, Pause &pause, qint16 CharDelay, const QByteArray &text);
-
-// The same, asking `stopRequested` before every character: once it answers true nothing more is
-// written, so the text ends after a whole character, and the outcome is Stopped.
-SendOutcome sendCharacters(SerialPort &port, Pause &pause, qint16 CharDelay, const QByteArray &text,
-                           const StopCheck &stopRequested);
+// Writes `text` to the open port one character at a time, each followed by a pause of
+// `charPause`; an empty text writes nothing and takes no pause. Stops at the first failed write
+// (Failed), or, once `stopRequested` answers true before a character, writes nothing more
+// (Stopped: the text ends after a whole character). Every character handed to the port counts
+// in `written`.
+SendOutcome SendString(SerialPort &port, Pause &pause, std::chrono::milliseconds charPause,
+                       const QByteArray &text, qint64 &written,
+                       const StopCheck &stopRequested = {});
 
 } // namespace norvane

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
+#include <chrono>
 
 namespace norvane {
 
@@ -17,10 +17,10 @@ public:
     // Notes that a write starts now: the next pause counts from this moment. Returns no earlier
     // than the end of the pause before it.
     virtual void markWrite() = 0;
-    // Pauses `ms` milliseconds (0 or more) counted from the last marked write, or, right after
-    // another pause, from that pause's end: the write that follows starts at least `ms` after
-    // the write before it, and pauses in a row add up exactly.
-    virtual void pause(qint32 ms) = 0;
+    // Pauses `length` (zero or more) counted from the last marked write, or, right after
+    // another pause, from that pause's end: the write that follows starts at least `length`
+    // after the write before it, and pauses in a row add up exactly.
+    virtual void pause(std::chrono::milliseconds length) = 0;
 };
 
 } // namespace norvane

@@ -1,19 +1,15 @@
 #pragma once
 
-#include <QString>
-
 namespace norvane {
 
-// The progress window as a download drives it. The first call of setValue() creates it, hidden.
+// Whoever watches a download: told of every message number it reaches.
 class ProgressView
 {
 public:
     virtual ~ProgressView() = default;
-    virtual void setValue(float value) = 0;           // bar value, 0..1000
-    virtual void setCaption(const QString &text) = 0; // the number label
-    virtual void refresh() = 0;                       // repaint the whole window now
-    virtual void show() = 0;
-    virtual void hide() = 0;
+    // The download has reached message `number` (0 to 999, every number in turn, sent or not)
+    // and sends nothing of it before this returns: show it now.
+    virtual void showNumber(int number) = 0;
 };
 
 } // namespace norvane

@@ -11,8 +11,8 @@ class SerialPort
 {
 public:
     virtual ~SerialPort() = default;
-    // Chooses the port (1..4) that the next open() uses.
-    virtual void setCommPort(qint16 portNumber) = 0;
+    // Chooses the port (1..4, Com1 to Com4) that the next open() uses.
+    virtual void choosePort(qint16 portNumber) = 0;
     // The device name the chosen port stands for, as shown in error messages.
     virtual QString deviceName() const = 0;
     // Opens the chosen port with the line settings above. Returns false on failure.

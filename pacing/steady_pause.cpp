@@ -97,7 +97,7 @@ void SteadyPause::markWrite()
     m_writeMarked = true;
 }
 
-void SteadyPause::pause(qint32 ms)
+void SteadyPause::pause(std::chrono::milliseconds ms)
 {
     const Follows follows = m_writeMarked ? AfterWrite : AfterPause;
     if (m_writeMarked) {
@@ -120,7 +120,7 @@ void SteadyPause::pause(qint32 ms)
     // The pause counts from the start of the write before it, so the time spent writing is part
     // of it; a pause that follows another counts from that one's target, so a message's pause
     // after its last character's pause adds exactly its own length.
-    const std::chrono::nanoseconds length = std::chrono::milliseconds(std::max(ms, 0));
+    const std::chrono::nanoseconds length = std::max(ms, std::chrono::milliseconds(0));
     const TimePoint target = m_mark + length;
     m_mark = target;
     m_pending.reset();

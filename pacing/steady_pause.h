@@ -53,7 +53,7 @@ public:
     void beginRun() override;
     void endRun() override;
     void markWrite() override;
-    void pause(qint32 ms) override;
+    void pause(std::chrono::milliseconds length) override;
 
 private:
     // What a pause follows: a write (between characters), or another pause (after a message).

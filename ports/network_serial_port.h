@@ -34,7 +34,7 @@ public:
     ~NetworkSerialPort() override;
 
     // The address is the port; the number has no say.
-    void setCommPort(qint16) override {}
+    void choosePort(qint16) override {}
     QString deviceName() const override { return m_address; }
     bool open() override;
     bool isOpen() const override { return m_connection.isOpen(); }

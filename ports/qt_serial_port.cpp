@@ -157,7 +157,7 @@ QtSerialPort::~QtSerialPort()
     close();
 }
 
-void QtSerialPort::setCommPort(qint16 portNumber)
+void QtSerialPort::choosePort(qint16 portNumber)
 {
     m_portNumber = portNumber;
 }

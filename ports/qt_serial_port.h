@@ -22,7 +22,7 @@ public:
     explicit QtSerialPort(const PortDevices &devices, int writeTimeoutMs = DefaultWriteTimeoutMs);
     ~QtSerialPort() override;
 
-    void setCommPort(qint16 portNumber) override;
+    void choosePort(qint16 portNumber) override;
     QString deviceName() const override;
     bool open() override;
     bool isOpen() const override;

@@ -17,7 +17,7 @@ public:
     explicit RoutingSerialPort(const PortDevices &devices);
     ~RoutingSerialPort() override;
 
-    void setCommPort(qint16 portNumber) override { m_local.setCommPort(portNumber); }
+    void choosePort(qint16 portNumber) override { m_local.choosePort(portNumber); }
     QString deviceName() const override { return m_local.deviceName(); }
     bool open() override;
     bool isOpen() const override { return m_active && m_active->isOpen(); }

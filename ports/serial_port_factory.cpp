@@ -14,7 +14,7 @@ std::unique_ptr<SerialPort> makeSerialPort(const QString &device)
     PortDevices devices;
     devices[0] = device;
     auto port = makeSerialPort(devices);
-    port->setCommPort(1);
+    port->choosePort(1);
     return port;
 }
 

@@ -1,16 +1,10 @@
 #include "download_plan.h"
 
-#include "delay_settings.h"
 #include "download_run.h"
 
 #include <algorithm>
 
 namespace norvane {
-
-qint64 minimumDurationMs(qint64 characters, qint64 messages, qint16 charDelay, qint16 recordDelay)
-{
-    return characters * pauseMilliseconds(charDelay) + messages * pauseMilliseconds(recordDelay);
-}
 
 DownloadPlan::DownloadPlan(const MessageTable &messages,
                            const std::optional<MessageSelection> &selection,

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "message_selection.h"
 #include "message_table.h"
 
 #include <QByteArray>
@@ -9,10 +8,6 @@
 #include <vector>
 
 namespace norvane {
-
-// The least time a download of `characters` characters in `messages` messages takes: the pause
-// after every character and the one after every message (a negative delay counts as none).
-qint64 minimumDurationMs(qint64 characters, qint64 messages, qint16 charDelay, qint16 recordDelay);
 
 // The messages one download sends, in the order it sends them, with the size of each pair on
 // the line: what progress, time left and how far an interrupted run got are worked out from.

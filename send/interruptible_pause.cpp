@@ -4,16 +4,16 @@
 
 namespace norvane {
 
-void InterruptiblePause::pause(qint32 ms)
+void InterruptiblePause::pause(std::chrono::milliseconds length)
 {
     // A pause of 0 still goes through: it gives the processor away, as the pause says.
     do {
         if (m_stopRequested())
             return;
-        const qint32 slice = std::min(ms, SliceMs);
+        const std::chrono::milliseconds slice = std::min(length, Slice);
         m_pause.pause(slice);
-        ms -= slice;
-    } while (ms > 0);
+        length -= slice;
+    } while (length > std::chrono::milliseconds(0));
 }
 
 } // namespace norvane

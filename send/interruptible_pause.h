@@ -5,14 +5,14 @@
 
 namespace norvane {
 
-// Passes the pauses on to `pause` in slices of at most SliceMs, asking `stopRequested` before
+// Passes the pauses on to `pause` in slices of at most Slice, asking `stopRequested` before
 // each slice, so that a stop asked for during a long pause is answered within a slice rather
 // than after the whole pause. Slices in a row add up to the pause exactly (see Pause), so the
 // pacing is the same; once a stop is asked for, the rest of the pause is left out.
 class InterruptiblePause : public Pause
 {
 public:
-    static constexpr qint32 SliceMs = 100;
+    static constexpr std::chrono::milliseconds Slice{100};
 
     InterruptiblePause(Pause &pause, StopCheck stopRequested)
         : m_pause(pause), m_stopRequested(std::move(stopRequested))
@@ -22,7 +22,7 @@ public:
     void beginRun() override { m_pause.beginRun(); }
     void endRun() override { m_pause.endRun(); }
     void markWrite() override { m_pause.markWrite(); }
-    void pause(qint32 ms) override;
+    void pause(std::chrono::milliseconds length) override;
 
 private:
     Pause &m_pause;

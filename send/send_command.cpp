@@ -1,17 +1,17 @@
 #include "send_command.h"
 
-#include "download_controls.h"
+#include "delay_settings.h"
 #include "download_plan.h"
 #include "download_run.h"
 #include "interruptible_pause.h"
 #include "message_file.h"
+#include "print_line.h"
 #include "serial_port_factory.h"
 #include "settings_file.h"
 #include "steady_pause.h"
 #include "stop_signal.h"
 #include "stream_serial_port.h"
 #include "terminal_progress.h"
-#include "windowless_views.h"
 
 #include <QElapsedTimer>
 #include <cstdio>
@@ -22,65 +22,17 @@ namespace norvane {
 
 namespace {
 
-// The main window's controls as the command line sets them.
-class CommandLineControls : public DownloadControls
-{
-public:
-    explicit CommandLineControls(const SendOptions &options) : m_options(options) {}
-
-    Qt::CheckState crCheckState() const override { return m_options.cr; }
-    Qt::CheckState lfCheckState() const override { return m_options.lf; }
-    bool optionValue(int i) const override { return i == m_options.portIndex; }
-    void setOptionEnabled(int, bool) override {}
-    bool isLineSelected(int j) const override
-    {
-        return !m_options.selection || m_options.selection->test(std::size_t(j));
-    }
-    void hideMainWindow() override {}
-    void showMainWindow() override {}
-
-private:
-    const SendOptions &m_options;
-};
-
 // A dry run's pauses take no time.
 class NoPause : public Pause
 {
 public:
     void markWrite() override {}
-    void pause(qint32) override {}
-};
-
-// Counts the bytes that reached the port.
-class CountingPort : public SerialPort
-{
-public:
-    explicit CountingPort(SerialPort &port) : m_port(port) {}
-
-    void setCommPort(qint16 portNumber) override { m_port.setCommPort(portNumber); }
-    QString deviceName() const override { return m_port.deviceName(); }
-    bool open() override { return m_port.open(); }
-    bool isOpen() const override { return m_port.isOpen(); }
-    bool write(char c) override
-    {
-        const bool written = m_port.write(c);
-        bytes += written ? 1 : 0;
-        return written;
-    }
-    bool drain() override { return m_port.drain(); }
-    void close() override { m_port.close(); }
-    QString errorString() const override { return m_port.errorString(); }
-
-    qint64 bytes = 0;
-
-private:
-    SerialPort &m_port;
+    void pause(std::chrono::milliseconds) override {}
 };
 
 void printLine(const QString &line)
 {
-    std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
+    norvane::printLine(stderr, line);
 }
 
 QString messagesText(qint64 count)
@@ -88,9 +40,9 @@ QString messagesText(qint64 count)
     return count == 1 ? QStringLiteral("1 message") : QStringLiteral("%1 messages").arg(count);
 }
 
-QString seconds(qint64 ms)
+QString seconds(std::chrono::milliseconds length)
 {
-    return QString::number(double(ms) / 1000.0, 'f', 3) + QStringLiteral(" s");
+    return QString::number(double(length.count()) / 1000.0, 'f', 3) + QStringLiteral(" s");
 }
 
 // How far an interrupted download got.
@@ -114,51 +66,48 @@ int sendMessageFile(const SendOptions &options)
 {
     // The settings file is read once, as the window reads it at start-up.
     const Settings settings = readSettingsFile(SettingsFileName);
-    const qint16 charDelay = options.charDelay.value_or(settings.CharDelay);
-    const qint16 recordDelay = options.recordDelay.value_or(settings.RecordDelay);
+    const PortChoice port = options.line.port.value_or(PortChoice());
 
+    DownloadRequest request;
     // A file that "Load" would report ends here, before any port is touched.
-    MessageTable messages;
-    if (!readMessageFile(options.file, messages)) {
+    if (!readMessageFile(options.file, request.messages)) {
         printLine(QStringLiteral("Error while reading data from file: ") + options.file);
         return ExitFileError;
     }
-
-    const DownloadData data{messages, charDelay, recordDelay};
-    const DownloadScope scope =
-        options.selection ? DownloadScope::SelectedMessages : DownloadScope::AllMessages;
-    const DownloadPlan plan(messages, options.selection, recordTerminator(options.cr, options.lf));
-    CommandLineControls controls(options);
-    KeptMessage messageBox;
-    const qint64 modelMs =
-        minimumDurationMs(plan.totalBytes(), plan.messageCount(), charDelay, recordDelay);
+    request.selection = options.selection;
+    request.terminator = options.line.terminator.value_or(QByteArray("\r"));
+    request.portNumber = port.portNumber;
+    request.charPause = pauseLength(options.line.charDelay.value_or(settings.CharDelay));
+    request.recordPause = pauseLength(options.line.recordDelay.value_or(settings.RecordDelay));
+    const DownloadPlan plan(request.messages, request.selection, request.terminator);
+    const std::chrono::milliseconds model =
+        pacingModel(plan.totalBytes(), plan.messageCount(), request.charPause, request.recordPause);
 
     if (options.dryRun) {
         StreamSerialPort output(stdout, QStringLiteral("standard output"));
-        CountingPort port(output);
-        NoProgress progress;
         NoPause pause;
-        if (!runDownload(scope, data, controls, progress, port, pause, messageBox)) {
-            printLine(messageBox.message);
+        NoProgress progress;
+        const DownloadResult result = runDownload(request, output, pause, progress);
+        if (result.outcome == DownloadOutcome::Failed) {
+            printLine(failureText(result));
             return ExitPortError;
         }
         if (!options.quiet)
             printLine(QStringLiteral("dry run: %1, %2 bytes; on the line at least %3 "
                                      "(pauses of %4 and %5 ms)")
                           .arg(messagesText(plan.messageCount()))
-                          .arg(port.bytes)
-                          .arg(seconds(modelMs))
-                          .arg(pauseMilliseconds(charDelay))
-                          .arg(pauseMilliseconds(recordDelay)));
+                          .arg(result.charactersWritten)
+                          .arg(seconds(model))
+                          .arg(request.charPause.count())
+                          .arg(request.recordPause.count()));
         return ExitSent;
     }
 
     const std::unique_ptr<SerialPort> serialPort =
-        options.device.isEmpty() ? makeSerialPort(settings.ports) : makeSerialPort(options.device);
-    CountingPort port(*serialPort);
+        port.device.isEmpty() ? makeSerialPort(settings.ports) : makeSerialPort(port.device);
     SteadyPause steadyPause;
     InterruptiblePause pause(steadyPause, stopSignalled);
-    TerminalProgress terminalProgress(plan, charDelay, recordDelay, stderr);
+    TerminalProgress terminalProgress(plan, request.charPause, request.recordPause, stderr);
     NoProgress noProgress;
     const bool drawProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
     ProgressView &progress = drawProgress ? static_cast<ProgressView &>(terminalProgress)
@@ -167,24 +116,28 @@ int sendMessageFile(const SendOptions &options)
     catchStopSignals();
     QElapsedTimer clock;
     clock.start();
-    const DownloadOutcome outcome =
-        runDownload(scope, data, controls, progress, port, pause, messageBox, stopSignalled);
-    const qint64 tookMs = clock.elapsed();
+    if (drawProgress)
+        terminalProgress.start();
+    const DownloadResult result = runDownload(request, *serialPort, pause, progress, stopSignalled);
+    if (drawProgress)
+        terminalProgress.finish();
+    const std::chrono::milliseconds took(clock.elapsed());
 
-    if (outcome == DownloadOutcome::Failed) {
-        printLine(messageBox.message);
+    if (result.outcome == DownloadOutcome::Failed) {
+        printLine(failureText(result));
         return ExitPortError;
     }
-    const int whole = plan.reach(port.bytes).wholeMessages;
-    if (outcome == DownloadOutcome::Stopped)
-        printLine(interruptedText(plan, port.bytes));
+    const int whole = plan.reach(result.charactersWritten).wholeMessages;
+    if (result.outcome == DownloadOutcome::Stopped)
+        printLine(interruptedText(plan, result.charactersWritten));
     if (!options.quiet)
-        printLine(QStringLiteral("sent %1, %2 bytes in %3 (the pauses alone: %4)")
-                      .arg(messagesText(whole))
-                      .arg(port.bytes)
-                      .arg(seconds(tookMs),
-                           seconds(minimumDurationMs(port.bytes, whole, charDelay, recordDelay))));
-    return outcome == DownloadOutcome::Stopped ? ExitInterrupted : ExitSent;
+        printLine(
+            QStringLiteral("sent %1, %2 bytes in %3 (the pauses alone: %4)")
+                .arg(messagesText(whole))
+                .arg(result.charactersWritten)
+                .arg(seconds(took), seconds(pacingModel(result.charactersWritten, whole,
+                                                        request.charPause, request.recordPause))));
+    return result.outcome == DownloadOutcome::Stopped ? ExitInterrupted : ExitSent;
 }
 
 } // namespace norvane

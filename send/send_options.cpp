@@ -1,8 +1,8 @@
 #include "send_options.h"
 
+#include "message_selection.h"
+
 #include <QCommandLineParser>
-#include <QRegularExpression>
-#include <limits>
 
 namespace norvane {
 
@@ -24,15 +24,6 @@ SendCommandLine usageError(const QString &text)
     return result;
 }
 
-std::optional<qint16> milliseconds(const QString &text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    if (!ok || value < 0 || value > std::numeric_limits<qint16>::max())
-        return std::nullopt;
-    return qint16(value);
-}
-
 } // namespace
 
 SendCommandLine parseSendCommandLine(const QStringList &arguments, const QString &version)
@@ -50,23 +41,10 @@ SendCommandLine parseSendCommandLine(const QStringList &arguments, const QString
         QStringLiteral("Send only these messages, in ascending order, each once: numbers and "
                        "ranges from 0 to 999 such as 0-9,15,20-22."),
         QStringLiteral("LIST"));
-    const QCommandLineOption terminator(
-        QStringLiteral("terminator"),
-        QStringLiteral("End every record with cr, lf, crlf or none (default cr)."),
-        QStringLiteral("KIND"));
-    const QCommandLineOption port(
-        QStringLiteral("port"),
+    const LineOptionSet line(
+        QStringLiteral("default: setup.ini, else %1"),
         QStringLiteral("COM1 to COM4 (mapped by setup.ini [Ports]; default COM1), a device such "
-                       "as /dev/ttyUSB0, or tcp://HOST:PORT or rfc2217://HOST:PORT."),
-        QStringLiteral("PORT"));
-    const QCommandLineOption charDelay(
-        QStringLiteral("char-delay"),
-        QStringLiteral("Pause after every character, 0 to 32767 (default: setup.ini, else 10)."),
-        QStringLiteral("MS"));
-    const QCommandLineOption recordDelay(
-        QStringLiteral("record-delay"),
-        QStringLiteral("Pause after every message, 0 to 32767 (default: setup.ini, else 200)."),
-        QStringLiteral("MS"));
+                       "as /dev/ttyUSB0, or tcp://HOST:PORT or rfc2217://HOST:PORT."));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Write the bytes to standard output instead: no port, no pauses."));
@@ -75,13 +53,17 @@ SendCommandLine parseSendCommandLine(const QStringList &arguments, const QString
     const QCommandLineOption listPorts(
         QStringLiteral("list-ports"),
         QStringLiteral("List the serial ports of this machine and a [Ports] line for setup.ini."));
-    parser.addOptions({help, versionOption, all, select, terminator, port, charDelay, recordDelay,
-                       dryRun, quiet, listPorts});
+    parser.addOptions({help, versionOption, all, select});
+    line.addTo(parser);
+    parser.addOptions({dryRun, quiet, listPorts});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("The message file, read as \"Load\" reads it."));
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
+    const QString repeated = repeatedOption(parser);
+    if (!repeated.isEmpty())
+        return usageError(QStringLiteral("--%1 given more than once").arg(repeated));
 
     SendCommandLine result;
     if (parser.isSet(help)) {
@@ -118,35 +100,8 @@ SendCommandLine parseSendCommandLine(const QStringList &arguments, const QString
                                              "such as 0-9,15,20-22, not \"%1\"")
                                   .arg(parser.value(select)));
     }
-    if (parser.isSet(terminator)) {
-        const QString kind = parser.value(terminator).toLower();
-        if (kind != QLatin1String("cr") && kind != QLatin1String("lf") &&
-            kind != QLatin1String("crlf") && kind != QLatin1String("none"))
-            return usageError(QStringLiteral("--terminator is one of cr, lf, crlf, none"));
-        options.cr = kind.startsWith(QLatin1String("cr")) ? Qt::Checked : Qt::Unchecked;
-        options.lf = kind.endsWith(QLatin1String("lf")) ? Qt::Checked : Qt::Unchecked;
-    }
-    if (parser.isSet(port)) {
-        const QString name = parser.value(port);
-        const auto com = QRegularExpression(QStringLiteral("^COM([1-4])$"),
-                                            QRegularExpression::CaseInsensitiveOption)
-                             .match(name);
-        if (name.isEmpty())
-            return usageError(QStringLiteral("--port needs COM1 to COM4 or a device"));
-        if (com.hasMatch())
-            options.portIndex = com.captured(1).toInt() - 1;
-        else
-            options.device = name;
-    }
-    for (const auto &[option, value] : {std::pair{&charDelay, &options.charDelay},
-                                        std::pair{&recordDelay, &options.recordDelay}}) {
-        if (!parser.isSet(*option))
-            continue;
-        *value = milliseconds(parser.value(*option));
-        if (!*value)
-            return usageError(QStringLiteral("--%1 needs milliseconds from 0 to 32767")
-                                  .arg(option->names().constFirst()));
-    }
+    if (const std::optional<QString> error = line.read(parser, options.line))
+        return usageError(*error);
     options.dryRun = parser.isSet(dryRun);
     options.quiet = parser.isSet(quiet);
     return result;

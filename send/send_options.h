@@ -1,12 +1,11 @@
 #pragma once
 
-#include "message_selection.h"
+#include "line_options.h"
+#include "message_table.h"
 
 #include <QString>
 #include <QStringList>
-#include <QtGlobal>
 #include <optional>
-#include <qnamespace.h>
 
 namespace norvane {
 
@@ -15,12 +14,7 @@ struct SendOptions
 {
     QString file;
     std::optional<MessageSelection> selection; // none: all messages
-    Qt::CheckState cr = Qt::Checked;           // the terminator, as the "CR" and "LF" boxes give it
-    Qt::CheckState lf = Qt::Unchecked;
-    int portIndex = 0; // Com1..Com4 as 0..3, the devices as the settings file maps them
-    QString device;    // a device or network address instead of Com1..Com4
-    std::optional<qint16> charDelay; // none: from the settings file
-    std::optional<qint16> recordDelay;
+    LineOptions line; // terminator, pauses and port; what is not given comes from setup.ini
     bool dryRun = false;
     bool quiet = false;
 };

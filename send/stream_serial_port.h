@@ -13,7 +13,7 @@ class StreamSerialPort : public SerialPort
 public:
     StreamSerialPort(std::FILE *stream, const QString &name) : m_stream(stream), m_name(name) {}
 
-    void setCommPort(qint16) override {}
+    void choosePort(qint16) override {}
     QString deviceName() const override { return m_name; }
     bool open() override;
     bool isOpen() const override { return m_open; }

@@ -1,5 +1,7 @@
 #include "terminal_progress.h"
 
+#include "download_run.h"
+
 namespace norvane {
 
 namespace {
@@ -11,19 +13,20 @@ const char *const ClearLine = "\r\x1b[K";
 
 } // namespace
 
-QString progressLine(int number, int percent, qint64 spentMs, qint64 leftMs)
+QString progressLine(int number, int percent, std::chrono::milliseconds spent,
+                     std::chrono::milliseconds left)
 {
     const int filled = percent * BarWidth / 100;
     return QStringLiteral("message %1 [%2%3] %4% %5 spent, %6 left")
         .arg(number, 3)
         .arg(QString(filled, QLatin1Char('#')), QString(BarWidth - filled, QLatin1Char('-')))
         .arg(percent, 3)
-        .arg(clockText(spentMs), clockText(leftMs));
+        .arg(clockText(spent), clockText(left));
 }
 
-QString clockText(qint64 ms)
+QString clockText(std::chrono::milliseconds time)
 {
-    const qint64 seconds = ms / 1000;
+    const qint64 seconds = std::chrono::duration_cast<std::chrono::seconds>(time).count();
     const QString minutesAndSeconds =
         QStringLiteral("%1:%2")
             .arg(seconds / 60 % 60, seconds >= 3600 ? 2 : 1, 10, QLatin1Char('0'))
@@ -32,32 +35,33 @@ QString clockText(qint64 ms)
                            : minutesAndSeconds;
 }
 
-TerminalProgress::TerminalProgress(const DownloadPlan &plan, qint16 charDelay, qint16 recordDelay,
-                                   std::FILE *terminal)
-    : m_plan(plan), m_charDelay(charDelay), m_recordDelay(recordDelay), m_terminal(terminal)
+TerminalProgress::TerminalProgress(const DownloadPlan &plan, std::chrono::milliseconds charPause,
+                                   std::chrono::milliseconds recordPause, std::FILE *terminal)
+    : m_plan(plan), m_charPause(charPause), m_recordPause(recordPause), m_terminal(terminal)
 {
 }
 
-void TerminalProgress::refresh()
+void TerminalProgress::showNumber(int number)
 {
     // Every number passes by; only those sent move the line.
-    const int index = m_plan.indexOf(m_number);
+    const int index = m_plan.indexOf(number);
     if (index < 0)
         return;
     const qint64 done = m_plan.bytesBefore(index);
     const qint64 total = m_plan.totalBytes();
     const int percent = total > 0 ? int(done * 100 / total) : 100;
-    const qint64 leftMs =
-        minimumDurationMs(total - done, m_plan.messageCount() - index, m_charDelay, m_recordDelay);
+    const std::chrono::milliseconds left =
+        pacingModel(total - done, m_plan.messageCount() - index, m_charPause, m_recordPause);
     // Time left is rounded up: "0:00 left" only once nothing is.
-    const QString line = progressLine(m_number, percent, m_clock.elapsed(), leftMs + 999);
+    const QString line = progressLine(number, percent, std::chrono::milliseconds(m_clock.elapsed()),
+                                      left + std::chrono::milliseconds(999));
     std::fputs(ClearLine, m_terminal);
     std::fputs(line.toLocal8Bit().constData(), m_terminal);
     std::fflush(m_terminal);
     m_drawn = true;
 }
 
-void TerminalProgress::hide()
+void TerminalProgress::finish()
 {
     if (m_drawn)
         std::fputs(ClearLine, m_terminal);

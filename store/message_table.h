@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <array>
+#include <bitset>
 #include <optional>
 
 namespace norvane {
@@ -15,6 +16,9 @@ constexpr int DisplayLineLength = 16; // characters of one display line
 
 // The table of messages: entry n is message n, 0 to 32 bytes (one byte per character).
 using MessageTable = std::array<QByteArray, MessageCount>;
+
+// Some of the messages, by number: bit n stands for message n.
+using MessageSelection = std::bitset<MessageCount>;
 
 // The list line of a message: its number right-aligned in three characters, ": ", the entry.
 QByteArray FormatListLine(const QByteArray &entry, qint16 number);

@@ -9,18 +9,21 @@
 #include "object_names.h"
 #include "progress_window.h"
 #include "qt_file_dialog.h"
-#include "qt_message_box.h"
+#include "qt_message_box_view.h"
 #include "serial_port_factory.h"
 #include "steady_pause.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextDocument>
+#include <QThread>
 
 #include <chrono>
 #include <optional>
@@ -95,7 +98,7 @@ std::unique_ptr<SteadyPause> makeWindowPause()
     });
 }
 
-Form1::Form1(Form1Services services, QWidget *parent)
+MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_services(std::move(services))
@@ -105,9 +108,7 @@ Form1::Form1(Form1Services services, QWidget *parent)
     setFixedSize(ClientWidth, ClientHeight);
 
     createControls();
-    m_listAdapter = std::make_unique<MessageListAdapter>(*m_messageList);
-    m_downloadControls = std::make_unique<Form1Controls>(*this, *m_messageList, *m_crCheck,
-                                                         *m_lfCheck, m_portOptions);
+    m_listAdapter = std::make_unique<QtMessageList>(*m_messageList);
 
     startUpMainWindow(m_state, *m_listAdapter, m_services.settingsFile);
     // Each port option tells where a download on it goes.
@@ -123,21 +124,21 @@ Form1::Form1(Form1Services services, QWidget *parent)
     if (!m_services.fileDialog)
         m_services.fileDialog = std::make_unique<QtFileDialog>(this);
     if (!m_services.messageBox)
-        m_services.messageBox = std::make_unique<QtMessageBox>(this);
+        m_services.messageBox = std::make_unique<QtMessageBoxView>(this);
     m_serialPort = m_services.makeSerialPort(m_state.ports);
     m_pause = m_services.makePause();
 
     connectEvents();
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-QWidget *Form1::progressWindow() const
+QWidget *MainWindow::progressWindow() const
 {
     return m_progress.window();
 }
 
-void Form1::createControls()
+void MainWindow::createControls()
 {
     auto *enterClicks = new EnterClicksButton(this);
     m_messageList = place(new MessageListWidget(this), objectName::MessageList, 0, 24, 473, 260);
@@ -189,16 +190,14 @@ void Form1::createControls()
     m_messageList->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::connectEvents()
+void MainWindow::connectEvents()
 {
     connect(m_loadButton, &QPushButton::clicked, this, [this] { loadClicked(); });
     connect(m_saveAsButton, &QPushButton::clicked, this, [this] { saveAsClicked(); });
     connect(m_newButton, &QPushButton::clicked, this, [this] { newClicked(); });
-    connect(m_sendAllButton, &QPushButton::clicked, this,
-            [this] { download(DownloadScope::AllMessages); });
+    connect(m_sendAllButton, &QPushButton::clicked, this, [this] { download(false); });
     connect(m_modifyButton, &QPushButton::clicked, this, [this] { modifyClicked(); });
-    connect(m_sendSelectionButton, &QPushButton::clicked, this,
-            [this] { download(DownloadScope::SelectedMessages); });
+    connect(m_sendSelectionButton, &QPushButton::clicked, this, [this] { download(true); });
 
     // A click on a line and a move of the current line with the keyboard both count as a
     // click on the list.
@@ -209,30 +208,30 @@ void Form1::connectEvents()
             [this](const QString &text) { goToNumberChanged(text); });
 }
 
-void Form1::loadClicked()
+void MainWindow::loadClicked()
 {
     LoadMessageFile(m_state.Messages, *m_listAdapter, *m_services.fileDialog,
                     *m_services.messageBox);
 }
 
-void Form1::saveAsClicked()
+void MainWindow::saveAsClicked()
 {
     SaveMessageFile(m_state.Messages, *m_services.fileDialog, *m_services.messageBox);
 }
 
-void Form1::newClicked()
+void MainWindow::newClicked()
 {
     ClearMessages(m_state.Messages, *m_listAdapter);
     m_messageList->viewport()->repaint();
 }
 
-void Form1::modifyClicked()
+void MainWindow::modifyClicked()
 {
     ModifyMessage(m_state.Messages, *m_listAdapter, qint16(m_messageList->currentRow()),
                   textToBytes(m_firstLineEdit->text()), textToBytes(m_secondLineEdit->text()));
 }
 
-void Form1::listLineClicked()
+void MainWindow::listLineClicked()
 {
     const std::optional<DisplayLines> lines =
         SplitMessage(m_state.Messages, qint16(m_messageList->currentRow()));
@@ -243,24 +242,91 @@ void Form1::listLineClicked()
     FieldInputFilter::setTextUnfiltered(*m_secondLineEdit, bytesToText(lines->second));
 }
 
-void Form1::goToNumberChanged(const QString &text)
+void MainWindow::goToNumberChanged(const QString &text)
 {
     GoToNumber(*m_listAdapter, textToBytes(text));
 }
 
-void Form1::download(DownloadScope scope)
+DownloadRequest MainWindow::downloadRequest(bool selectedOnly) const
+{
+    DownloadRequest request;
+    request.messages = m_state.Messages;
+    if (selectedOnly) {
+        MessageSelection selection;
+        for (const QModelIndex &index : m_messageList->selectionModel()->selectedIndexes())
+            selection.set(std::size_t(index.row()));
+        request.selection = selection;
+    }
+    // Only a checked box counts; the greyed state is as good as unchecked.
+    request.terminator = recordTerminator(m_crCheck->checkState() == Qt::Checked,
+                                          m_lfCheck->checkState() == Qt::Checked);
+    // The chosen option's port; there is always one, but without one the port would be 0.
+    request.portNumber = 0;
+    for (int i = 0; i < PortCount; ++i) {
+        if (m_portOptions[i]->isChecked())
+            request.portNumber = qint16(i + 1);
+    }
+    request.charPause = pauseLength(m_state.CharDelay);
+    request.recordPause = pauseLength(m_state.RecordDelay);
+    return request;
+}
+
+void MainWindow::download(bool selectedOnly)
 {
     // The pauses keep answering the window system; should a click still reach a button while
     // a run is going, it must not start a second one.
     if (m_downloading)
         return;
     m_downloading = true;
-    runDownload(scope, DownloadData{m_state.Messages, m_state.CharDelay, m_state.RecordDelay},
-                *m_downloadControls, m_progress, *m_serialPort, *m_pause, *m_services.messageBox);
+    const DownloadRequest request = downloadRequest(selectedOnly);
+
+    // The port options are greyed, then the progress window takes this window's place.
+    setPortOptionsEnabled(false);
+    m_progress.start();
+    hide();
+    m_progress.show();
+
+    const DownloadResult result = runDownload(request, *m_serialPort, *m_pause, m_progress);
+
+    m_progress.hide();
+    comeBack();
+    setPortOptionsEnabled(true);
+    // Told only now, so the message box stands over this window again.
+    if (result.outcome == DownloadOutcome::Failed)
+        m_services.messageBox->showMessage(failureText(result));
     m_downloading = false;
 }
 
-void Form1::closeEvent(QCloseEvent *event)
+void MainWindow::setPortOptionsEnabled(bool enabled)
+{
+    for (QRadioButton *option : m_portOptions)
+        option->setEnabled(enabled);
+}
+
+void MainWindow::comeBack()
+{
+    // When the window system takes the keyboard from a window, Qt keeps that window as its focus
+    // window for a moment (on X11 a tenth of a second) in case it comes straight back, while the
+    // widgets already count the hidden window as inactive. Given the keyboard back within that
+    // moment, the window gets it but is never told it is active again. A short run ends within
+    // it, or before the window system's answers were read at all, so the moment is waited out
+    // here: nothing is visible then, and it takes a tenth of a second at most on a quiet machine.
+    constexpr int MaxWaitMs = 1000;
+    constexpr unsigned long StepMs = 5;
+    QDeadlineTimer deadline(MaxWaitMs);
+    while (isHidden() && QGuiApplication::focusWindow() &&
+           QGuiApplication::focusWindow() == windowHandle() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(StepMs);
+    }
+    // The window takes the keyboard again, so the next key press reaches it and not whatever
+    // window the window system would otherwise pick.
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     // Closing the main window ends the program, the progress window with it.
     if (QWidget *progress = m_progress.window())

@@ -9,7 +9,7 @@
 
 namespace norvane {
 
-ShowCompleting::ShowCompleting()
+ProgressWindow::ProgressWindow()
     : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::WindowDoesNotAcceptFocus),
@@ -41,14 +41,14 @@ ShowCompleting::ShowCompleting()
     setGeometry(QRect(ClientPosition, ClientSize));
 }
 
-void ShowCompleting::showAtFixedPlace()
+void ProgressWindow::showAtFixedPlace()
 {
     // setGeometry places the client area (move() would place the frame).
     setGeometry(QRect(ClientPosition, ClientSize));
     show();
 }
 
-void ShowCompleting::closeEvent(QCloseEvent *event)
+void ProgressWindow::closeEvent(QCloseEvent *event)
 {
     if (m_running)
         event->ignore();

@@ -12,14 +12,14 @@ namespace norvane {
 // The progress window shown instead of the main window while a download runs: a bar and the
 // number of the message being worked on. It has no taskbar entry, stays at one place on the
 // screen, takes no input, and cannot be closed while a download runs.
-class ShowCompleting : public QWidget
+class ProgressWindow : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr QPoint ClientPosition{184, 250};
     static constexpr QSize ClientSize{479, 77};
 
-    ShowCompleting();
+    ProgressWindow();
 
     QProgressBar *progressBar() const { return m_bar; }
     QLabel *label() const { return m_label; }

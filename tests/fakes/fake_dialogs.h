@@ -4,6 +4,7 @@
 #include "message_box_view.h"
 
 #include <QStringList>
+#include <functional>
 
 namespace norvane::test {
 
@@ -27,12 +28,18 @@ public:
     int saves = 0;
 };
 
-// A message box that records the texts it was asked to show.
+// A message box that records the texts it was asked to show, and can look around as it shows.
 class FakeMessageBox : public MessageBoxView
 {
 public:
-    void showMessage(const QString &text) override { texts.append(text); }
+    void showMessage(const QString &text) override
+    {
+        texts.append(text);
+        if (onShow)
+            onShow();
+    }
     QStringList texts;
+    std::function<void()> onShow;
 };
 
 } // namespace norvane::test

@@ -1,96 +1,28 @@
 #pragma once
 
-#include "download_controls.h"
 #include "event_log.h"
 #include "pause.h"
 #include "progress_view.h"
 #include "serial_port.h"
 
 #include <QByteArray>
-#include <QSet>
 #include <QVector>
-#include <array>
 
 namespace norvane::test {
 
-// Check box states, short enough for test tables.
-constexpr Qt::CheckState Off = Qt::Unchecked;
-constexpr Qt::CheckState On = Qt::Checked;
-constexpr Qt::CheckState Greyed = Qt::PartiallyChecked;
-
-// Main-window controls as a download sees them, logging every switch.
-class FakeControls : public DownloadControls
-{
-public:
-    explicit FakeControls(EventLog &log) : m_log(log) {}
-
-    Qt::CheckState crCheckState() const override { return cr; }
-    Qt::CheckState lfCheckState() const override { return lf; }
-    bool optionValue(int i) const override { return chosenOption == i; }
-    void setOptionEnabled(int i, bool enabled) override
-    {
-        optionEnabled[i] = enabled;
-        m_log.add(QStringLiteral("option %1 %2").arg(i).arg(enabled ? "on" : "off"));
-    }
-    bool isLineSelected(int j) const override { return selected.contains(j); }
-    void hideMainWindow() override
-    {
-        mainVisible = false;
-        m_log.add(QStringLiteral("main hide"));
-    }
-    void showMainWindow() override
-    {
-        mainVisible = true;
-        m_log.add(QStringLiteral("main show"));
-    }
-
-    Qt::CheckState cr = Qt::Checked;
-    Qt::CheckState lf = Qt::Unchecked;
-    int chosenOption = 0;
-    std::array<bool, 4> optionEnabled{true, true, true, true};
-    QSet<int> selected;
-    bool mainVisible = true;
-
-private:
-    EventLog &m_log;
-};
-
-// The progress window, keeping what it shows.
+// The progress of a download, keeping the numbers shown and logging each as "refresh N".
 class FakeProgress : public ProgressView
 {
 public:
     explicit FakeProgress(EventLog &log) : m_log(log) {}
 
-    void setValue(float v) override
+    void showNumber(int number) override
     {
-        value = v;
-        values.append(v);
-        if (values.size() == 1 || v == 0.0f)
-            m_log.add(QStringLiteral("progress value %1").arg(double(v)));
-    }
-    void setCaption(const QString &text) override { caption = text; }
-    void refresh() override
-    {
-        ++refreshes;
-        refreshedCaptions.append(caption);
-    }
-    void show() override
-    {
-        visible = true;
-        m_log.add(QStringLiteral("progress show"));
-    }
-    void hide() override
-    {
-        visible = false;
-        m_log.add(QStringLiteral("progress hide"));
+        numbers.append(number);
+        m_log.add(QStringLiteral("refresh %1").arg(number));
     }
 
-    float value = -1;
-    QVector<float> values;
-    QString caption;
-    QStringList refreshedCaptions;
-    int refreshes = 0;
-    bool visible = false;
+    QVector<int> numbers;
 
 private:
     EventLog &m_log;
@@ -102,7 +34,7 @@ class FakeSerialPort : public SerialPort
 public:
     explicit FakeSerialPort(EventLog &log) : m_log(log) {}
 
-    void setCommPort(qint16 n) override
+    void choosePort(qint16 n) override
     {
         portNumber = n;
         m_log.add(QStringLiteral("port %1").arg(n));
@@ -154,7 +86,7 @@ private:
     EventLog &m_log;
 };
 
-// A pause that never sleeps and records the pauses asked for.
+// A pause that never sleeps and records the pauses asked for, in milliseconds.
 class FakePause : public Pause
 {
 public:
@@ -162,10 +94,10 @@ public:
     void beginRun() override { m_log.add(QStringLiteral("begin run")); }
     void endRun() override { m_log.add(QStringLiteral("end run")); }
     void markWrite() override { m_log.add(QStringLiteral("mark")); }
-    void pause(qint32 ms) override
+    void pause(std::chrono::milliseconds length) override
     {
-        pauses.append(ms);
-        m_log.add(QStringLiteral("pause %1").arg(ms));
+        pauses.append(qint32(length.count()));
+        m_log.add(QStringLiteral("pause %1").arg(length.count()));
     }
     QVector<qint32> pauses;
 

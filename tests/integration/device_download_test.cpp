@@ -1,6 +1,5 @@
+#include "download_requests.h"
 #include "download_run.h"
-#include "fake_dialogs.h"
-#include "fake_download.h"
 #include "fixed_width.h"
 #include "message_file.h"
 #include "qt_serial_port.h"
@@ -48,27 +47,26 @@ qint64 bytesRead(qint64 pid)
 
 void DeviceDownloadTest::programReceivesEveryMessage_data()
 {
-    QTest::addColumn<Qt::CheckState>("cr");
-    QTest::addColumn<Qt::CheckState>("lf");
+    QTest::addColumn<QByteArray>("terminator");
     QTest::addColumn<QList<int>>("selected"); // empty: send all
     QTest::addColumn<int>("charDelay");
     QTest::addColumn<int>("recordDelay");
     QTest::addColumn<int>("runs"); // 0: no download, the device ends when idle
 
     const QList<int> some{0, 5, 7, 12, 900, 999};
-    QTest::newRow("CR, selection, 1/1 ms") << On << Off << some << 1 << 1 << 2;
-    QTest::newRow("no terminator, selection, 0/0") << Off << Off << some << 0 << 0 << 2;
-    QTest::newRow("LF, selection, 0/1 ms") << Off << On << some << 0 << 1 << 2;
-    QTest::newRow("CR LF, selection, 1/0") << On << On << some << 1 << 0 << 2;
-    QTest::newRow("CR, send all, 0/0") << On << Off << QList<int>{} << 0 << 0 << 1;
-    QTest::newRow("no terminator, send all, 0/0") << Off << Off << QList<int>{} << 0 << 0 << 1;
-    QTest::newRow("nothing sent, ends when idle") << On << Off << some << 0 << 0 << 0;
+    const QByteArray none, cr("\r"), lf("\n"), crlf("\r\n");
+    QTest::newRow("CR, selection, 1/1 ms") << cr << some << 1 << 1 << 2;
+    QTest::newRow("no terminator, selection, 0/0") << none << some << 0 << 0 << 2;
+    QTest::newRow("LF, selection, 0/1 ms") << lf << some << 0 << 1 << 2;
+    QTest::newRow("CR LF, selection, 1/0") << crlf << some << 1 << 0 << 2;
+    QTest::newRow("CR, send all, 0/0") << cr << QList<int>{} << 0 << 0 << 1;
+    QTest::newRow("no terminator, send all, 0/0") << none << QList<int>{} << 0 << 0 << 1;
+    QTest::newRow("nothing sent, ends when idle") << cr << some << 0 << 0 << 0;
 }
 
 void DeviceDownloadTest::programReceivesEveryMessage()
 {
-    QFETCH(Qt::CheckState, cr);
-    QFETCH(Qt::CheckState, lf);
+    QFETCH(QByteArray, terminator);
     QFETCH(QList<int>, selected);
     QFETCH(int, charDelay);
     QFETCH(int, recordDelay);
@@ -105,20 +103,13 @@ void DeviceDownloadTest::programReceivesEveryMessage()
 
     // The device keeps listening while the tool closes the port and opens it again.
     for (int run = 0; run < runs; ++run) {
-        EventLog log;
-        FakeControls controls(log);
-        controls.cr = cr;
-        controls.lf = lf;
-        controls.selected = QSet<int>(selected.begin(), selected.end());
-        FakeProgress progress(log);
-        FakeMessageBox messageBox;
+        NoProgress progress;
         QtSerialPort port(PortDevices{path, QString(), QString(), QString()});
         SteadyPause pause;
-        QVERIFY(runDownload(selected.isEmpty() ? DownloadScope::AllMessages
-                                               : DownloadScope::SelectedMessages,
-                            DownloadData{messages, qint16(charDelay), qint16(recordDelay)},
-                            controls, progress, port, pause, messageBox));
-        QCOMPARE(messageBox.texts, QStringList());
+        const DownloadResult result =
+            runDownload(requestFor(messages, selected, terminator, charDelay, recordDelay), port,
+                        pause, progress);
+        QVERIFY2(result.outcome == DownloadOutcome::Completed, qPrintable(failureText(result)));
     }
     if (runs > 0)
         device.terminate();
@@ -129,7 +120,7 @@ void DeviceDownloadTest::programReceivesEveryMessage()
 
     MessageTable loaded;
     QVERIFY(readMessageFile(saved, loaded));
-    const int terminatorLength = (cr == On) + (lf == On);
+    const int terminatorLength = int(terminator.size());
     qint64 bytes = 0;
     int sent = 0;
     for (int n = 0; n < MessageCount; ++n) {

@@ -1,6 +1,5 @@
+#include "download_requests.h"
 #include "download_run.h"
-#include "fake_dialogs.h"
-#include "fake_download.h"
 #include "fixed_width.h"
 #include "free_local_port.h"
 #include "message_file.h"
@@ -57,19 +56,13 @@ qint64 bytesPerRun()
 
 bool download(SerialPort &port, const MessageTable &messages)
 {
-    EventLog log;
-    FakeControls controls(log);
-    controls.cr = On;
-    controls.lf = On;
-    controls.selected = QSet<int>(Sent.begin(), Sent.end());
-    FakeProgress progress(log);
-    FakeMessageBox messageBox;
+    NoProgress progress;
     SteadyPause pause;
-    const bool sent = runDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 2},
-                                  controls, progress, port, pause, messageBox);
-    if (!sent)
-        qWarning() << messageBox.texts << port.errorString();
-    return sent;
+    const DownloadResult result =
+        runDownload(requestFor(messages, Sent, "\r\n", 1, 2), port, pause, progress);
+    if (result.outcome != DownloadOutcome::Completed)
+        qWarning() << failureText(result);
+    return result.outcome == DownloadOutcome::Completed;
 }
 
 } // namespace

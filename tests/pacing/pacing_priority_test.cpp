@@ -1,6 +1,5 @@
-#include "download_run.h"
+#include "download_requests.h"
 #include "fake_clock.h"
-#include "fake_dialogs.h"
 #include "fake_download.h"
 #include "realtime_kit.h"
 #include "steady_pause.h"
@@ -68,20 +67,16 @@ private:
 struct Rig
 {
     EventLog log;
-    MessageTable messages;
-    FakeControls controls{log};
     FakeProgress progress{log};
     FakeSerialPort port{log};
-    FakeMessageBox messageBox;
     FakeClock fake;
     QSet<int> policies;
     SteadyPause pause{[this](FakeClock::Duration) { policies.insert(policyNow()); }, fake.clock()};
 
     bool run()
     {
-        controls.selected = {3, 4};
-        return runDownload(DownloadScope::SelectedMessages, DownloadData{messages, 10, 200},
-                           controls, progress, port, pause, messageBox);
+        return runDownload(requestFor(MessageTable(), {3, 4}, "\r", 10, 200), port, pause, progress)
+                   .outcome == DownloadOutcome::Completed;
     }
 };
 

@@ -33,7 +33,7 @@ struct Rig
         pause.markWrite();
         const FakeClock::TimePoint start = fake.now;
         fake.advance(took);
-        pause.pause(ms);
+        pause.pause(std::chrono::milliseconds(ms));
         return start;
     }
 };
@@ -86,7 +86,7 @@ void SteadyPauseTest::endsOnItsTarget()
     const FakeClock::TimePoint mark = rig.fake.now;
     rig.pause.markWrite();
     for (qint32 ms : pauses)
-        rig.pause.pause(ms);
+        rig.pause.pause(std::chrono::milliseconds(ms));
     QCOMPARE(rig.fake.now - mark, microseconds(endUs));
     QCOMPARE(rig.waits, pauses.size()); // the window system is served once per pause
     // Nothing left to wait for: no sleep at all.
@@ -215,7 +215,7 @@ void SteadyPauseTest::workAfterMessagesDelaysNoWrite()
             last = start;
             asked = 10;
         }
-        rig.pause.pause(200);
+        rig.pause.pause(std::chrono::milliseconds(200));
         asked = 210;
         rig.fake.advance(microseconds(workUs[message % workUs.size()]));
     }
@@ -248,7 +248,7 @@ void SteadyPauseTest::waitingWithinItsBudgetDelaysNothing()
     for (int i = 0; i < 5; ++i) {
         const FakeClock::TimePoint start = fake.now;
         pause.markWrite();
-        pause.pause(ms);
+        pause.pause(std::chrono::milliseconds(ms));
         QCOMPARE(fake.now - start, std::chrono::milliseconds(ms));
         QVERIFY(offered >= 0ns && offered < std::chrono::milliseconds(std::max(ms, 1)));
         QCOMPARE(offered > 0ns, ms > 0);
@@ -268,9 +268,9 @@ void SteadyPauseTest::realClockSmoke()
         QVERIFY(write - last >= 2ms);
         last = write;
         pause.markWrite();
-        pause.pause(2);
+        pause.pause(std::chrono::milliseconds(2));
     }
-    pause.pause(0);
+    pause.pause(std::chrono::milliseconds(0));
     QVERIFY(Clock::now() - start < 60s);
     QCOMPARE(waits, 21);
 }

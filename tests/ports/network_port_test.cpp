@@ -1,6 +1,4 @@
-#include "download_run.h"
-#include "fake_dialogs.h"
-#include "fake_download.h"
+#include "download_requests.h"
 #include "free_local_port.h"
 #include "network_address.h"
 #include "network_serial_port.h"
@@ -248,17 +246,13 @@ void NetworkPortTest::failures()
         port = makeSerialPort(address);
     }
 
-    MessageTable messages;
-    EventLog log;
-    FakeControls controls(log);
-    controls.selected = {0, 1, 2, 3, 4, 5};
-    FakeProgress progress(log);
-    FakeMessageBox messageBox;
+    NoProgress progress;
     SteadyPause pause;
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!runDownload(DownloadScope::SelectedMessages, DownloadData{messages, 1, 0}, controls,
-                         progress, *port, pause, messageBox));
+    const DownloadResult result = runDownload(
+        requestFor(MessageTable(), {0, 1, 2, 3, 4, 5}, "\r", 1, 0), *port, pause, progress);
+    QCOMPARE(result.outcome, DownloadOutcome::Failed);
     // Much less than the 5 s any step may take, and far from a hang.
     QVERIFY2(timer.elapsed() < 8000, qPrintable(QString::number(timer.elapsed())));
     stuck->release();
@@ -266,10 +260,8 @@ void NetworkPortTest::failures()
     QVERIFY2(port->errorString().contains(
                  QRegularExpression(error, QRegularExpression::CaseInsensitiveOption)),
              qPrintable(port->errorString()));
-    QCOMPARE(messageBox.texts.size(), 1);
-    QVERIFY(messageBox.texts[0].startsWith("Error while sending data to port: " + address));
+    QVERIFY(failureText(result).startsWith("Error while sending data to port: " + address));
     QVERIFY(!port->isOpen());
-    QVERIFY(controls.mainVisible);
 }
 
 QTEST_GUILESS_MAIN(NetworkPortTest)

@@ -1,7 +1,6 @@
 // The real serial port, driven through a download into a pseudo-terminal that the test reads.
 
-#include "download_run.h"
-#include "fake_dialogs.h"
+#include "download_requests.h"
 #include "fake_download.h"
 #include "pseudo_terminal.h"
 #include "qt_serial_port.h"
@@ -91,18 +90,12 @@ struct Rig
     }
 
     EventLog log;
-    MessageTable messages;
-    FakeControls controls{log};
+    DownloadRequest request = requestFor(MessageTable(), {}, "\r", 0, 0);
     FakeProgress progress{log};
     QtSerialPort port;
     SteadyPause pause;
-    FakeMessageBox messageBox;
 
-    bool run(DownloadScope scope, qint16 charDelay = 0, qint16 recordDelay = 0)
-    {
-        return runDownload(scope, DownloadData{messages, charDelay, recordDelay}, controls,
-                           progress, port, pause, messageBox);
-    }
+    DownloadResult run() { return runDownload(request, port, pause, progress); }
 };
 
 } // namespace
@@ -135,7 +128,7 @@ void SerialLineTest::lineSettings()
     QCOMPARE(tcsetattr(line.pty.masterFd(), TCSANOW, &other), 0);
 
     QtSerialPort port(line.devices());
-    port.setCommPort(1);
+    port.choosePort(1);
     QVERIFY(port.open());
 
     // On Linux a master reports the terminal settings of its slave: 9600 8N1, no flow control,
@@ -161,44 +154,42 @@ void SerialLineTest::download_data()
 {
     QTest::addColumn<bool>("all");
     QTest::addColumn<Numbers>("selected");
-    QTest::addColumn<Qt::CheckState>("cr");
-    QTest::addColumn<Qt::CheckState>("lf");
+    QTest::addColumn<QByteArray>("terminator");
     QTest::addColumn<int>("charDelay");
     QTest::addColumn<int>("recordDelay");
 
-    QTest::newRow("send all, no pauses") << true << Numbers{} << On << Off << 0 << 0;
-    QTest::newRow("send all, no pauses, CR LF") << true << Numbers{} << On << On << 0 << 0;
-    QTest::newRow("selection, short pauses") << false << Numbers{0, 7, 999} << Off << On << 1 << 3;
+    QTest::newRow("send all, no pauses") << true << Numbers{} << QByteArray("\r") << 0 << 0;
+    QTest::newRow("send all, no pauses, CR LF")
+        << true << Numbers{} << QByteArray("\r\n") << 0 << 0;
+    QTest::newRow("selection, short pauses")
+        << false << Numbers{0, 7, 999} << QByteArray("\n") << 1 << 3;
 }
 
 void SerialLineTest::download()
 {
     QFETCH(bool, all);
     QFETCH(Numbers, selected);
-    QFETCH(Qt::CheckState, cr);
-    QFETCH(Qt::CheckState, lf);
+    QFETCH(QByteArray, terminator);
     QFETCH(int, charDelay);
     QFETCH(int, recordDelay);
 
     Line line;
     Rig rig(line.path);
-    rig.controls.cr = cr;
-    rig.controls.lf = lf;
-    rig.controls.chosenOption = 1;
-    rig.controls.selected = QSet<int>(selected.begin(), selected.end());
-    const QByteArray terminator = recordTerminator(cr, lf);
+    MessageTable messages;
     QByteArray expected;
     for (int j = 0; j < MessageCount; ++j) {
-        rig.messages[j] = j == 7 ? "HELLO" + QByteArray(27, ' ')
-                                 : QByteArray::number(j * 7919) + (j % 3 ? " \xe9,\"" : "");
+        messages[j] = j == 7 ? "HELLO" + QByteArray(27, ' ')
+                             : QByteArray::number(j * 7919) + (j % 3 ? " \xe9,\"" : "");
         if (all || selected.contains(j))
-            expected += numberRecord(j, terminator) + textRecord(rig.messages[j], terminator);
+            expected += numberRecord(j, terminator) + textRecord(messages[j], terminator);
     }
+    rig.request =
+        requestFor(messages, all ? Numbers{} : selected, terminator, charDelay, recordDelay);
+    rig.request.portNumber = 2;
 
     line.startReading();
-    QVERIFY(rig.run(all ? DownloadScope::AllMessages : DownloadScope::SelectedMessages,
-                    qint16(charDelay), qint16(recordDelay)));
-    QVERIFY(rig.messageBox.texts.isEmpty());
+    const DownloadResult result = rig.run();
+    QVERIFY2(result.outcome == DownloadOutcome::Completed, qPrintable(failureText(result)));
     QVERIFY(!rig.port.isOpen());
 
     // Everything written has left before the port closed: it is all there, nothing more.
@@ -265,24 +256,20 @@ void SerialLineTest::failures()
         ::close(fd);
     }
     Rig rig(device.isEmpty() ? line.path : device, stalled ? 300 : 10000);
-    rig.controls.chosenOption = chosen;
+    rig.request.portNumber = qint16(chosen + 1);
     if (unplugAfter >= 0)
         line.startReading(unplugAfter);
-    QVERIFY(!rig.run(DownloadScope::AllMessages));
+    const DownloadResult result = rig.run();
+    QCOMPARE(result.outcome, DownloadOutcome::Failed);
 
-    // The user is told which device and why, the port is released, the windows are back.
-    QCOMPARE(rig.messageBox.texts.size(), 1);
-    const QStringList message = rig.messageBox.texts.first().split(QLatin1Char('\n'));
+    // The user is told which device and why, and the port is released.
+    const QStringList message = failureText(result).split(QLatin1Char('\n'));
     QCOMPARE(message.size(), 2);
     QCOMPARE(message[0], QStringLiteral("Error while sending data to port: ") +
                              (named.isEmpty() ? line.path : named));
     QVERIFY2(message[1].contains(reason), qPrintable(message[1]));
     QVERIFY(!rig.port.isOpen());
-    QVERIFY(rig.controls.mainVisible);
-    QVERIFY(!rig.progress.visible);
-    for (bool enabled : rig.controls.optionEnabled)
-        QVERIFY(enabled);
-    QVERIFY(rig.progress.value < 999.0f);
+    QVERIFY(rig.progress.numbers.size() < MessageCount);
 }
 
 // A device the user may not write to. As root the port is opened by a child that gives up root

@@ -43,7 +43,7 @@ void InterruptiblePauseTest::slices()
                              [&] { return stopAfter >= 0 && inner.pauses.size() >= stopAfter; });
     pause.beginRun();
     pause.markWrite();
-    pause.pause(ms);
+    pause.pause(std::chrono::milliseconds(ms));
     pause.endRun();
     // The run's start and end reach the pause beneath: it raises the priority for the run.
     QCOMPARE(log.count("begin run"), 1);

@@ -1,5 +1,5 @@
 #include "qt_file_dialog.h"
-#include "qt_message_box.h"
+#include "qt_message_box_view.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -69,7 +69,7 @@ private slots:
                 clicked = box->buttonRole(box->clickedButton());
             },
             [&] {
-                QtMessageBox(nullptr).showMessage(text);
+                QtMessageBoxView(nullptr).showMessage(text);
                 return true;
             });
         QCOMPARE(clicked, QMessageBox::AcceptRole);

@@ -1,4 +1,4 @@
-#include "form1_harness.h"
+#include "main_window_harness.h"
 
 #include "charset.h"
 #include "field_input_filter.h"
@@ -48,7 +48,7 @@ class MainWindowTest : public QObject
 private slots:
     void startUpStateLayoutAndFonts()
     {
-        Form1Harness h;
+        MainWindowHarness h;
         QCOMPARE(h.window->windowTitle(), QStringLiteral("Quorlan v0.3 divisione Ferrim"));
         QCOMPARE(h.window->minimumSize(), QSize(629, 360));
         QCOMPARE(h.window->maximumSize(), QSize(629, 360));
@@ -143,7 +143,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, pasted);
         QFETCH(QString, kept);
-        Form1Harness h;
+        MainWindowHarness h;
         QLineEdit *edit = h.child<QLineEdit>(field);
         edit->setFocus();
         if (pasted) {
@@ -199,7 +199,7 @@ private slots:
         QFETCH(QString, pasted);
         QFETCH(QString, kept);
         QFETCH(bool, signalled);
-        Form1Harness h;
+        MainWindowHarness h;
         QLineEdit *edit = h.child<QLineEdit>(field);
         FieldInputFilter::setTextUnfiltered(*edit, before);
         edit->setFocus();
@@ -221,7 +221,7 @@ private slots:
     // elsewhere in the field.
     void loadedControlBytesStay()
     {
-        Form1Harness h;
+        MainWindowHarness h;
         const QByteArray entry = "T\tX\r\nY\x01Z";
         QFile file(h.dir.filePath(QStringLiteral("controls.txt")));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -244,7 +244,7 @@ private slots:
 
     void modifySplitAndNewThroughTheWidgets()
     {
-        Form1Harness h;
+        MainWindowHarness h;
         // Focus alone makes no line current, so "Modify" then overwrites nothing.
         h.firstLineEdit()->setFocus();
         h.list()->setFocus(Qt::TabFocusReason);
@@ -310,7 +310,7 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(int, topLine);
-        Form1Harness h;
+        MainWindowHarness h;
         h.clickLine(7);
         typeText(h.goToEdit(), QStringLiteral("300"));
         QCOMPARE(h.list()->topLine(), 300);
@@ -331,7 +331,7 @@ private slots:
 
     void loadAndSave()
     {
-        Form1Harness h;
+        MainWindowHarness h;
         const QString fileName = h.dir.filePath(QStringLiteral("messages.txt"));
         // Cancelling either dialog does nothing.
         h.goToEdit()->setText(QStringLiteral("40"));
@@ -372,7 +372,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(QString, file);
         QFETCH(QString, message);
-        Form1Harness h;
+        MainWindowHarness h;
         h.modify(2, QStringLiteral("kept"));
         h.dialog->answer = h.dir.filePath(file);
         h.click(h.child(button));
@@ -415,7 +415,7 @@ private slots:
         QFETCH(Qt::KeyboardModifiers, modifiers);
         QFETCH(bool, autoRepeat);
         QFETCH(int, clicks);
-        Form1Harness h;
+        MainWindowHarness h;
         QWidget *widget = h.child(target);
         int targetClicks = 0;
         int otherClicks = 0;
@@ -434,7 +434,7 @@ private slots:
     // Each port option names the device a download on it goes to, as the user will see it.
     void portToolTips()
     {
-        Form1Harness h(false, "[Ports],/dev/ttyUSB0,,tcp://192.0.2.7:4001,<b>COM</b>\r\n");
+        MainWindowHarness h(false, "[Ports],/dev/ttyUSB0,,tcp://192.0.2.7:4001,<b>COM</b>\r\n");
         const QStringList devices = {"/dev/ttyUSB0", defaultPortDevice(2), "tcp://192.0.2.7:4001",
                                      "<b>COM</b>"};
         for (int i = 0; i < PortCount; ++i) {
@@ -447,7 +447,7 @@ private slots:
 
     void downloadSwitchesWindowsAndRestoresThem()
     {
-        Form1Harness h;
+        MainWindowHarness h;
         h.clickLine(5);
         h.clickLine(8, Qt::ControlModifier);
         typeText(h.goToEdit(), QStringLiteral("3"));
@@ -491,7 +491,7 @@ private slots:
 
     void sendSelectionAfterShiftClickRange()
     {
-        Form1Harness h;
+        MainWindowHarness h;
         h.click(h.portOption(2));
         h.click(h.lfCheck());
         QVERIFY(h.portOption(2)->isChecked() && !h.portOption(0)->isChecked());
@@ -511,9 +511,16 @@ private slots:
 
     void downloadErrorIsReported()
     {
-        Form1Harness h;
+        MainWindowHarness h;
         h.port->failOpen = true;
+        // The message stands over the main window, which is usable again.
+        bool overMainWindow = false;
+        h.messageBox->onShow = [&] {
+            overMainWindow = h.window->isVisible() && h.portOption(3)->isEnabled() &&
+                             !h.window->progressWindow()->isVisible();
+        };
         h.click(h.sendAllButton());
+        QVERIFY(overMainWindow);
         QCOMPARE(h.messageBox->texts,
                  QStringList{QStringLiteral("Error while sending data to port: /dev/fake1")});
         QVERIFY(h.window->isVisible());
@@ -521,11 +528,12 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QVERIFY(h.portOption(i)->isEnabled());
         QVERIFY(h.port->bytes.isEmpty());
-        // The next download works again.
+        // The next download works again; a greyed "CR" counts as unchecked.
         h.port->failOpen = false;
+        h.crCheck()->setCheckState(Qt::PartiallyChecked);
         h.clickLine(0);
         h.click(h.sendSelectionButton());
-        QCOMPARE(h.port->bytes, emptyPair(0, "\r"));
+        QCOMPARE(h.port->bytes, emptyPair(0, ""));
         QCOMPARE(h.messageBox->texts.size(), 1);
     }
 
@@ -533,7 +541,7 @@ private slots:
     // when the run is over: also with pauses of 0, which leave no time for it.
     void downloadKeepsAnsweringTheWindowSystem()
     {
-        Form1Harness h(true, "[Delay]\r\n0\r\n0\r\n");
+        MainWindowHarness h(true, "[Delay]\r\n0\r\n0\r\n");
         QCOMPARE(h.window->state().CharDelay, qint16(0));
         h.clickLine(0);
         bool ranDuringRun = false;
@@ -547,7 +555,7 @@ private slots:
     // watchdog fails the test if nothing does.
     void closingEndsTheProgram()
     {
-        Form1Harness h;
+        MainWindowHarness h;
         h.clickLine(1);
         h.click(h.sendSelectionButton()); // creates the progress window
         QTimer watchdog;

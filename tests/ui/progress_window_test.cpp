@@ -1,11 +1,10 @@
 #include "progress_window.h"
-#include "progress_window_view.h"
+#include "qt_progress_view.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTest>
-#include <limits>
 
 using namespace norvane;
 
@@ -30,7 +29,7 @@ class ProgressWindowTest : public QObject
 private slots:
     void windowAndControls()
     {
-        ShowCompleting window;
+        ProgressWindow window;
         QCOMPARE(window.windowTitle(), QStringLiteral("Please wait while sending data"));
         QCOMPARE(window.minimumSize(), QSize(479, 77));
         QCOMPARE(window.maximumSize(), QSize(479, 77));
@@ -49,33 +48,22 @@ private slots:
         QCOMPARE_LE(window.label()->y() + metrics.ascent() + metrics.descent(), window.height());
     }
 
-    void barValue_data()
+    // The window is made, hidden, when a download starts, and starts with an empty bar.
+    void startMakesTheWindowHidden()
     {
-        QTest::addColumn<float>("value");
-        QTest::addColumn<int>("shown");
-        QTest::newRow("first number") << 0.0f << 0;
-        QTest::newRow("last number") << 999.0f << 999;
-        QTest::newRow("above the range") << 1500.0f << 1000;
-        QTest::newRow("below the range") << -3.0f << 0;
-        QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN() << 0;
-    }
-    // The window is made, hidden, by the first value it is given.
-    void barValue()
-    {
-        QFETCH(float, value);
-        QFETCH(int, shown);
-        ProgressWindowView view;
+        QtProgressView view;
         QVERIFY(!view.window());
-        view.setValue(500);
+        view.start();
         QVERIFY(view.window() && !view.window()->isVisible());
-        view.setValue(value);
-        QCOMPARE(view.window()->progressBar()->value(), shown);
+        view.showNumber(999);
+        view.start();
+        QCOMPARE(view.window()->progressBar()->value(), 0);
     }
 
     void showsAtItsFixedPlaceAndRefusesCloseWhileRunning()
     {
-        ProgressWindowView view;
-        view.setValue(0);
+        QtProgressView view;
+        view.start();
         view.window()->move(10, 10);
         view.show();
         QVERIFY(view.window()->isVisible());
@@ -91,28 +79,30 @@ private slots:
         QCoreApplication::sendEvent(view.window(), &idle);
         QVERIFY(idle.isAccepted());
 
-        // A later run keeps what the last one showed until it sets new values.
-        view.setCaption(QStringLiteral("999"));
+        // A later run keeps the last number until it shows its first.
+        view.showNumber(999);
+        view.hide();
+        view.start();
         view.show();
         QCOMPARE(view.window()->label()->text(), QStringLiteral("999"));
         QCOMPARE(view.window()->geometry().topLeft(), QPoint(184, 250));
     }
 
-    // No event loop runs during a download: the repaint must happen inside refresh().
+    // No event loop runs during a download: the repaint must happen inside showNumber().
     void refreshRepaintsAtOnce()
     {
-        ProgressWindowView view;
-        view.setValue(0);
+        QtProgressView view;
+        view.start();
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(view.window()));
         QCoreApplication::processEvents();
         PaintCounter counter;
         view.window()->label()->installEventFilter(&counter);
         view.window()->progressBar()->installEventFilter(&counter);
-        view.setValue(7);
-        view.setCaption(QStringLiteral("7"));
-        view.refresh();
+        view.showNumber(7);
         QCOMPARE_GE(counter.paints, 2);
+        QCOMPARE(view.window()->progressBar()->value(), 7);
+        QCOMPARE(view.window()->label()->text(), QStringLiteral("7"));
         view.hide();
     }
 };

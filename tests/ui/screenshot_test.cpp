@@ -1,4 +1,4 @@
-#include "form1_harness.h"
+#include "main_window_harness.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,7 +35,7 @@ private slots:
     {
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("needs an X display (DISPLAY is not set)");
-        Form1Harness h;
+        MainWindowHarness h;
         h.modify(2, QStringLiteral("Welcome to"), QStringLiteral("Quorlan Ferrim"));
         h.modify(1, QStringLiteral("Norvane message"), QStringLiteral("second line"));
         typeText(h.goToEdit(), QStringLiteral("0"));
@@ -63,8 +63,8 @@ private slots:
     {
         if (QGuiApplication::platformName() != QLatin1String("xcb"))
             QSKIP("needs an X display (DISPLAY is not set)");
-        Form1Harness h(false,
-                       "[Ports],/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3ZQ1-if00-port0");
+        MainWindowHarness h(
+            false, "[Ports],/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3ZQ1-if00-port0");
         QRadioButton *com1 = h.portOption(0);
         const QPoint at = com1->rect().center();
         QHelpEvent hover(QEvent::ToolTip, at, com1->mapToGlobal(at));

@@ -1,4 +1,4 @@
-#include "form1_harness.h"
+#include "main_window_harness.h"
 
 #include <QApplication>
 
@@ -17,7 +17,7 @@ private slots:
             QSKIP("needs an X display (DISPLAY is not set)");
         // One message at pauses of 1 ms: the run is over within the moment for which Qt keeps
         // the hidden window as its focus window, and reads hardly anything from the X server.
-        Form1Harness h(true, "[Delay]\r\n1\r\n1\r\n");
+        MainWindowHarness h(true, "[Delay]\r\n1\r\n1\r\n");
         h.window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
         h.clickLine(3);

@@ -3,13 +3,9 @@
 #include "message_table.h"
 
 #include <QString>
-#include <bitset>
 #include <optional>
 
 namespace norvane {
-
-// The messages a download sends, by number.
-using MessageSelection = std::bitset<MessageCount>;
 
 // Reads a list of message numbers and ranges such as "0-9,15,20-22": numbers 0 to 999, a range
 // from its lower to its higher end, both included; blanks around the items are allowed, and a

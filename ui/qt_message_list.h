@@ -8,10 +8,10 @@ namespace norvane {
 
 // The table logic's view of the message list: the MessageList interface over the list widget
 // (a MessageListWidget, or any QListWidget).
-class MessageListAdapter : public MessageList
+class QtMessageList : public MessageList
 {
 public:
-    explicit MessageListAdapter(QListWidget &list) : m_list(list) {}
+    explicit QtMessageList(QListWidget &list) : m_list(list) {}
 
     void clear() override;
     void append(const QByteArray &line) override;

@@ -1,10 +1,10 @@
-#include "qt_message_box.h"
+#include "qt_message_box_view.h"
 
 #include <QMessageBox>
 
 namespace norvane {
 
-void QtMessageBox::showMessage(const QString &text)
+void QtMessageBoxView::showMessage(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Norvane"), QString(), QMessageBox::Ok,
                     m_parent);

@@ -1,4 +1,4 @@
-#include "message_list_adapter.h"
+#include "qt_message_list.h"
 
 #include "charset.h"
 
@@ -7,24 +7,24 @@
 
 namespace norvane {
 
-void MessageListAdapter::clear()
+void QtMessageList::clear()
 {
     m_list.clear();
     m_list.verticalScrollBar()->setValue(0);
 }
 
-void MessageListAdapter::append(const QByteArray &line)
+void QtMessageList::append(const QByteArray &line)
 {
     m_list.addItem(bytesToText(line));
 }
 
-void MessageListAdapter::replaceLine(int i, const QByteArray &line)
+void QtMessageList::replaceLine(int i, const QByteArray &line)
 {
     if (QListWidgetItem *item = m_list.item(i))
         item->setText(bytesToText(line));
 }
 
-void MessageListAdapter::setTopLine(int i)
+void QtMessageList::setTopLine(int i)
 {
     QListWidgetItem *item = m_list.item(i);
     if (!item)

@@ -8,10 +8,10 @@ namespace norvane {
 
 // A modal QMessageBox: no icon, one OK button, caption "Norvane", the text shown as plain text
 // (a file name holding markup is shown as it is).
-class QtMessageBox : public MessageBoxView
+class QtMessageBoxView : public MessageBoxView
 {
 public:
-    explicit QtMessageBox(QWidget *parent = nullptr) : m_parent(parent) {}
+    explicit QtMessageBoxView(QWidget *parent = nullptr) : m_parent(parent) {}
     void showMessage(const QString &text) override;
 
 private:

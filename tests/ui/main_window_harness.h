@@ -31,22 +31,22 @@ inline void typeText(QWidget *widget, const QString &text)
 struct WatchingPause : FakePause
 {
     using FakePause::FakePause;
-    void pause(qint32 ms) override
+    void pause(std::chrono::milliseconds length) override
     {
         if (pauses.isEmpty() && onFirstPause)
             onFirstPause();
-        FakePause::pause(ms);
+        FakePause::pause(length);
     }
     std::function<void()> onFirstPause;
 };
 
 // The main window, shown, on fake port, pause, file dialog and message box, with no settings
 // file. With `realPause` the window keeps its own steady pause; `settings` becomes setup.ini.
-struct Form1Harness
+struct MainWindowHarness
 {
-    explicit Form1Harness(bool realPause = false, const QByteArray &settings = {})
+    explicit MainWindowHarness(bool realPause = false, const QByteArray &settings = {})
     {
-        Form1Services services;
+        MainWindowServices services;
         services.makeSerialPort = [this](const PortDevices &) {
             auto p = std::make_unique<FakeSerialPort>(log);
             port = p.get();
@@ -66,7 +66,7 @@ struct Form1Harness
         if (!settings.isEmpty() && file.open(QIODevice::WriteOnly))
             file.write(settings);
         file.close();
-        window = std::make_unique<Form1>(std::move(services));
+        window = std::make_unique<MainWindow>(std::move(services));
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -137,7 +137,7 @@ struct Form1Harness
     WatchingPause *pause = nullptr;
     FakeFileDialog *dialog = nullptr;
     FakeMessageBox *messageBox = nullptr;
-    std::unique_ptr<Form1> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace norvane::test

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +39,37 @@ QByteArray contents(const QString &fileName)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The long options named by `pattern`, whose first group is the name with its dashes as
+// `dash` writes them; sorted, each once.
+QStringList longOptions(const QString &text, const QRegularExpression &pattern, const QString &dash)
+{
+    QStringList names;
+    for (auto it = pattern.globalMatch(text); it.hasNext();)
+        names << it.next().captured(1).replace(dash, QStringLiteral("-"));
+    names.sort();
+    names.removeDuplicates();
+    return names;
+}
+
+// The options of a --help text: those its option lines begin with ("  -q, --quiet  ...").
+QStringList helpOptions(const QString &help)
+{
+    static const QRegularExpression line(QStringLiteral("^  (?:-\\w, )?--([\\w-]+)"),
+                                         QRegularExpression::MultilineOption);
+    return longOptions(help, line, QStringLiteral("-"));
+}
+
+// The long options a manual page names in its OPTIONS section, where roff writes a dash "\-".
+QStringList pageOptions(const QString &page)
+{
+    const qsizetype start = page.indexOf(QLatin1String("\n.SH OPTIONS\n"));
+    if (start < 0)
+        return {};
+    const qsizetype end = page.indexOf(QLatin1String("\n.SH "), start + 1);
+    static const QRegularExpression option(QStringLiteral(R"(\\-\\-(\w+(?:\\-\w+)*))"));
+    return longOptions(page.mid(start, end < 0 ? -1 : end - start), option, QStringLiteral("\\-"));
+}
+
 } // namespace
 
 // `cmake --install` of this build under /usr, into a temporary folder as a package build does.
@@ -62,6 +94,8 @@ private slots:
     {
         for (const char *program : {"bin/norvane", "bin/norvane-device", "bin/norvane-send"})
             QVERIFY2(QFileInfo(m_usr.filePath(program)).isExecutable(), program);
+        for (const char *doc : {"share/doc/norvane/copyright", "share/doc/norvane/changelog.gz"})
+            QVERIFY2(QFileInfo(m_usr.filePath(doc)).size() > 0, doc);
         const QString desktopFile = m_usr.filePath("share/applications/" + AppId + ".desktop");
         const QString metainfo = m_usr.filePath("share/metainfo/" + AppId + ".metainfo.xml");
         QVERIFY(QFileInfo::exists(
@@ -92,6 +126,37 @@ private slots:
         const Run r = run(m_usr.filePath("bin/norvane-device"), {"--version"});
         QCOMPARE(r.output, QStringLiteral("norvane-device " NORVANE_VERSION "\n"));
         QCOMPARE(r.exitCode, 0);
+    }
+
+    void manualPages_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("takesOptions");
+        QTest::newRow("norvane") << "norvane" << false; // Qt's options only, no --help
+        QTest::newRow("norvane-send") << "norvane-send" << true;
+        QTest::newRow("norvane-device") << "norvane-device" << true;
+    }
+
+    // Each program has its compressed manual page, whose OPTIONS section names exactly the
+    // long options that the program's --help prints: an option added, renamed or dropped on one
+    // side only fails here.
+    void manualPages()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, takesOptions);
+        const Run page = run(QStringLiteral("gzip"),
+                             {"-dc", m_usr.filePath("share/man/man1/" + program + ".1.gz")});
+        QVERIFY2(page.exitCode == 0, qPrintable(page.output));
+        QVERIFY(page.output.contains("\n.TH " + program.toUpper() + " 1 "));
+
+        QStringList expected;
+        if (takesOptions) {
+            const Run help = run(m_usr.filePath("bin/" + program), {"--help"});
+            QCOMPARE(help.exitCode, 0);
+            expected = helpOptions(help.output);
+            QVERIFY2(expected.contains("help"), qPrintable(help.output));
+        }
+        QCOMPARE(pageOptions(page.output), expected);
     }
 
     void validators_data()

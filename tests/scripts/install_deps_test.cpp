@@ -90,7 +90,8 @@ private slots:
         QCOMPARE(calls[0], QStringLiteral("apt-get update"));
         QVERIFY2(calls[1].startsWith("apt-get install -y --no-install-recommends cmake "),
                  qPrintable(calls[1]));
-        QVERIFY2(calls[1].endsWith(" desktop-file-utils appstream"), qPrintable(calls[1]));
+        QVERIFY2(calls[1].endsWith(" desktop-file-utils appstream dpkg-dev file lintian"),
+                 qPrintable(calls[1]));
     }
 };
 

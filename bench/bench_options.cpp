@@ -40,10 +40,12 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
                                   QStringLiteral("Show this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version."));
-    const LineOptionSet line(QStringLiteral("default %1"),
-                             QStringLiteral("Write to this port (COM1 to COM4 as setup.ini maps "
-                                            "them, a device or a network address) instead of a "
-                                            "pseudo-terminal of our own."));
+    LineOptionHelp lineHelp;
+    lineHelp.delayDefaults = QStringLiteral("default %1");
+    lineHelp.port = QStringLiteral("Write to this port (COM1 to COM4 as setup.ini maps them, a "
+                                   "device or a network address) instead of a pseudo-terminal of "
+                                   "our own.");
+    const LineOptionSet line(lineHelp);
     const QCommandLineOption messages(QStringLiteral("messages"),
                                       QStringLiteral("Send messages 0..N-1 as a selection "
                                                      "(default: send all 1000)."),

@@ -105,9 +105,9 @@ Measurement measure(const BenchOptions &options, const TimedPause &pause, Downlo
 }
 
 // "raised: SCHED_FIFO priority 1" or "not raised: why".
-QString priorityLine(const QString &whileWriting, const QString &how)
+QString priorityLine(const TimedSerialPort &port, const QString &how)
 {
-    const QString seen = QStringLiteral(" (while writing: %1)").arg(whileWriting);
+    const QString seen = QStringLiteral(" (while writing: %1)").arg(port.schedulingWhileWriting());
     if (how.startsWith(QLatin1String("not ")))
         return QStringLiteral("priority: ") + how + seen;
     return QStringLiteral("priority: raised, ") + how + seen;
@@ -250,7 +250,7 @@ int main(int argc, char **argv)
 
     int status = 0;
     if (timed->writes() > 0)
-        printLine(stdout, priorityLine(timed->schedulingWhileWriting(), priority));
+        printLine(stdout, priorityLine(*timed, priority));
     QString shortGaps =
         QStringLiteral("writer: gaps shorter than the char delay %1").arg(timed->shortGaps());
     if (timed->shortGaps() > 0)

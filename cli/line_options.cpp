@@ -11,19 +11,19 @@
 
 namespace norvane {
 
-LineOptionSet::LineOptionSet(const QString &delayDefaults, const QString &portHelp)
+LineOptionSet::LineOptionSet(const LineOptionHelp &help)
     : m_terminator(QStringLiteral("terminator"),
                    QStringLiteral("End every record with cr, lf, crlf or none (default cr)."),
                    QStringLiteral("KIND")),
       m_charDelay(QStringLiteral("char-delay"),
                   QStringLiteral("Pause after every character, 0 to 32767 (%1).")
-                      .arg(delayDefaults.arg(DefaultCharDelay)),
+                      .arg(help.delayDefaults.arg(DefaultCharDelay)),
                   QStringLiteral("MS")),
       m_recordDelay(QStringLiteral("record-delay"),
                     QStringLiteral("Pause after every message, 0 to 32767 (%1).")
-                        .arg(delayDefaults.arg(DefaultRecordDelay)),
+                        .arg(help.delayDefaults.arg(DefaultRecordDelay)),
                     QStringLiteral("MS")),
-      m_port(QStringLiteral("port"), portHelp, QStringLiteral("PORT"))
+      m_port(QStringLiteral("port"), help.port, QStringLiteral("PORT"))
 {
 }
 

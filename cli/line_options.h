@@ -29,14 +29,21 @@ struct LineOptions
     std::optional<PortChoice> port;
 };
 
+// What the help of a program says of the shared options where programs differ.
+struct LineOptionHelp
+{
+    // Where a pause not given comes from ("default: setup.ini, else %1", %1 the built-in pause).
+    QString delayDefaults;
+    // What --port names and what happens without it.
+    QString port;
+};
+
 // The options of a download that norvane-send and the benchmark share, spelled, explained and
 // read one way for both: --terminator, --char-delay, --record-delay and --port.
 class LineOptionSet
 {
 public:
-    // `delayDefaults` says in the help where a pause not given comes from ("default: setup.ini,
-    // else %1", with %1 the built-in pause); `portHelp` explains --port.
-    LineOptionSet(const QString &delayDefaults, const QString &portHelp);
+    explicit LineOptionSet(const LineOptionHelp &help);
 
     void addTo(QCommandLineParser &parser) const;
     // Reads the options given. Returns what is wrong with them, or nothing.

@@ -1,12 +1,13 @@
 #include "pair_decoder.h"
 
+#include "message_table.h"
+
 #include <utility>
 
 namespace norvane {
 
 namespace {
 
-constexpr int TextLength = 32;
 constexpr int MaxDigits = 3;
 constexpr char Cr = '\r';
 constexpr char Lf = '\n';
@@ -95,7 +96,7 @@ std::optional<DecodedMessage> PairDecoder::step(char byte, ArrivalTime at)
     case State::Text:
         take(byte, at);
         m_text.append(byte);
-        if (m_text.size() < TextLength)
+        if (m_text.size() < EntryLength)
             return std::nullopt;
         m_state = State::TextEnded;
         ++m_messages;

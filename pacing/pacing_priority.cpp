@@ -22,7 +22,7 @@ bool isRealtime(int policy)
     return policy == SCHED_FIFO || policy == SCHED_RR;
 }
 
-QString describe(int policy, int priority)
+QString describe(int policy, const sched_param &param)
 {
     QString name;
     switch (policy & ~SCHED_RESET_ON_FORK) {
@@ -42,7 +42,7 @@ QString describe(int policy, int priority)
         name = QStringLiteral("policy %1").arg(policy & ~SCHED_RESET_ON_FORK);
         break;
     }
-    return QStringLiteral("%1 priority %2").arg(name).arg(priority);
+    return QStringLiteral("%1 priority %2").arg(name).arg(param.sched_priority);
 }
 
 QString describeThread(pid_t thread)
@@ -51,7 +51,7 @@ QString describeThread(pid_t thread)
     const int policy = sched_getscheduler(thread);
     if (policy < 0 || sched_getparam(thread, &param) != 0)
         return QString::fromLocal8Bit(std::strerror(errno));
-    return describe(policy, param.sched_priority);
+    return describe(policy, param);
 }
 
 // Why the real-time policy was refused, in the terms a user can act on.
@@ -81,8 +81,8 @@ bool PacingPriority::raise()
         return false;
     }
     if (isRealtime(policy)) {
-        m_description = QStringLiteral("not raised: runs real-time already (%1)")
-                            .arg(describe(policy, param.sched_priority));
+        m_description =
+            QStringLiteral("not raised: runs real-time already (%1)").arg(describe(policy, param));
         return false;
     }
     m_thread = thread;

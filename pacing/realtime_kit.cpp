@@ -86,6 +86,7 @@ QString limitRealtimeCpu(qint64 maxMicroseconds)
 
 } // namespace
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as the service's call takes them
 QString askRealtimeKit(const QDBusConnection &bus, qint64 threadId, int priority)
 {
     if (!bus.isConnected()) {

@@ -41,7 +41,7 @@ HostAddresses resolveHost(const QByteArray &host, quint16 port)
     return result;
 }
 
-HostAddresses lookUpHost(const QByteArray &host, quint16 port, int timeoutMs,
+HostAddresses lookUpHost(const QByteArray &host, quint16 port, std::chrono::milliseconds timeout,
                          const HostResolver &resolver)
 {
     // Shared with the helper thread, which may outlive this call.
@@ -68,8 +68,7 @@ HostAddresses lookUpHost(const QByteArray &host, quint16 port, int timeoutMs,
     }
 
     std::unique_lock<std::mutex> lock(lookup->mutex);
-    if (!lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                               [&] { return lookup->finished; })) {
+    if (!lookup->done.wait_for(lock, timeout, [&] { return lookup->finished; })) {
         HostAddresses result;
         result.error = QStringLiteral("Looking up the host name took too long.");
         return result;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <sys/socket.h>
 #include <vector>
@@ -30,10 +31,10 @@ using HostResolver = std::function<HostAddresses(const QByteArray &host, quint16
 // resolver. It may block for as long as the resolver takes.
 HostAddresses resolveHost(const QByteArray &host, quint16 port);
 
-// As `resolver`, but gives up after `timeoutMs`: a resolver can block for a long time when a
+// As `resolver`, but gives up after `timeout`: a resolver can block for a long time when a
 // name server does not answer. The lookup runs on a helper thread; when it is given up, it ends
 // on its own later and its result is dropped.
-HostAddresses lookUpHost(const QByteArray &host, quint16 port, int timeoutMs,
+HostAddresses lookUpHost(const QByteArray &host, quint16 port, std::chrono::milliseconds timeout,
                          const HostResolver &resolver = resolveHost);
 
 } // namespace norvane

@@ -25,9 +25,8 @@ bool NetworkSerialPort::open()
 
     // One time limit for everything, so a dead server or name server holds the window for a
     // few seconds at most.
-    const QDeadlineTimer deadline(m_limits.openMs);
-    const HostAddresses host =
-        lookUpHost(address->host, address->port, m_limits.openMs, m_resolver);
+    const QDeadlineTimer deadline(m_limits.open);
+    const HostAddresses host = lookUpHost(address->host, address->port, m_limits.open, m_resolver);
     if (!host.error.isEmpty())
         return fail(host.error);
     if (!m_connection.connectTo(host.addresses, deadline))
@@ -62,7 +61,7 @@ bool NetworkSerialPort::write(char c)
     if (!m_connection.isOpen())
         return fail(QStringLiteral("The port is not open."));
     const QByteArray bytes = m_telnet ? TelnetCodec::escape(c) : QByteArray(1, c);
-    if (!m_connection.send(bytes, QDeadlineTimer(m_limits.writeMs)))
+    if (!m_connection.send(bytes, QDeadlineTimer(m_limits.write)))
         return fail(m_connection.errorString());
     // Only now, so the character is not held up: this is where a server that has gone away is
     // noticed, and where its requests are answered.
@@ -77,7 +76,7 @@ bool NetworkSerialPort::takeInput()
     if (!m_telnet || input.isEmpty())
         return true;
     const QByteArray reply = m_telnet->receive(input);
-    if (!reply.isEmpty() && !m_connection.send(reply, QDeadlineTimer(m_limits.writeMs)))
+    if (!reply.isEmpty() && !m_connection.send(reply, QDeadlineTimer(m_limits.write)))
         return fail(m_connection.errorString());
     if (m_telnet->state() == TelnetCodec::State::Failed)
         return fail(m_telnet->errorString());
@@ -90,14 +89,14 @@ bool NetworkSerialPort::drain()
         return fail(QStringLiteral("The port is not open."));
     if (!takeInput())
         return false;
-    if (!m_connection.waitUntilSent(QDeadlineTimer(m_limits.drainMs)))
+    if (!m_connection.waitUntilSent(QDeadlineTimer(m_limits.drain)))
         return fail(m_connection.errorString());
     return true;
 }
 
 void NetworkSerialPort::close()
 {
-    m_connection.close(QDeadlineTimer(m_limits.closeMs));
+    m_connection.close(QDeadlineTimer(m_limits.close));
 }
 
 TelnetCodec::ReportedLine NetworkSerialPort::reportedLine() const

@@ -6,17 +6,22 @@
 #include "tcp_connection.h"
 #include "telnet_codec.h"
 
+#include <chrono>
 #include <optional>
 
 namespace norvane {
 
-// How long each step of a network port may take, in milliseconds.
+// How long each step of a network port may take.
 struct NetworkPortLimits
 {
-    int openMs = 5000;   // looking up the name, connecting and setting the line, together
-    int writeMs = 10000; // one character waiting for the server to take data again
-    int drainMs = 5000;  // the server acknowledging the last characters
-    int closeMs = 1000;  // the server closing its side after ours
+    // Looking up the name, connecting and setting the line, together.
+    std::chrono::milliseconds open{5000};
+    // One character waiting for the server to take data again.
+    std::chrono::milliseconds write{10000};
+    // The server acknowledging the last characters.
+    std::chrono::milliseconds drain{5000};
+    // The server closing its side after ours.
+    std::chrono::milliseconds close{1000};
 };
 
 // The serial line on a serial device server, reached over TCP by an address such as

@@ -25,7 +25,7 @@ namespace {
 constexpr int CharacterTimeMs = 2;
 
 // How long the output queue may take beyond the time its bytes need at 9600 baud.
-constexpr qint64 DrainMarginMs = 2000;
+constexpr std::chrono::milliseconds DrainMargin{2000};
 
 // Why the port failed, in the user's words.
 const char *const NoPortChosen = "No port is chosen.";
@@ -90,12 +90,12 @@ QString openFailureReason(const QSerialPort &port, const QString &device)
 
 #ifdef Q_OS_UNIX
 // Hands one character to the terminal driver with a single write(2). The port is non-blocking:
-// while the driver's transmit buffer is full, waits for room, for at most `timeoutMs`. Returns 0,
+// while the driver's transmit buffer is full, waits for room, for at most `timeout`. Returns 0,
 // or the error number of the failure: ETIMEDOUT on timeout, EIO when the device reports a
 // hang-up or an error (an adapter pulled out).
-int writeCharacter(int fd, char c, int timeoutMs)
+int writeCharacter(int fd, char c, std::chrono::milliseconds timeout)
 {
-    const QDeadlineTimer deadline(timeoutMs);
+    const QDeadlineTimer deadline(timeout);
     for (;;) {
         const ssize_t written = ::write(fd, &c, 1);
         if (written == 1)
@@ -124,14 +124,14 @@ int writeCharacter(int fd, char c, int timeoutMs)
 
 #ifdef Q_OS_LINUX
 // Waits until the terminal's output queue is empty, giving it the time its bytes need at 9600
-// baud (with a tenth to spare) plus `marginMs`. Returns 0, ETIMEDOUT, or the error number of
+// baud (with a tenth to spare) plus `margin`. Returns 0, ETIMEDOUT, or the error number of
 // reading the queue (the device is gone).
-int waitForEmptyOutputQueue(int fd, qint64 marginMs)
+int waitForEmptyOutputQueue(int fd, std::chrono::milliseconds margin)
 {
     int pending = 0;
     if (::ioctl(fd, TIOCOUTQ, &pending) != 0)
         return errno;
-    const qint64 deadlineMs = qint64(pending) * 11 / 10 + marginMs;
+    const qint64 deadlineMs = qint64(pending) * 11 / 10 + margin.count();
     QElapsedTimer timer;
     timer.start();
     while (pending > 0) {
@@ -147,8 +147,8 @@ int waitForEmptyOutputQueue(int fd, qint64 marginMs)
 
 } // namespace
 
-QtSerialPort::QtSerialPort(const PortDevices &devices, int writeTimeoutMs)
-    : m_devices(devices), m_writeTimeoutMs(writeTimeoutMs), m_port(std::make_unique<QSerialPort>())
+QtSerialPort::QtSerialPort(const PortDevices &devices, std::chrono::milliseconds writeTimeout)
+    : m_devices(devices), m_writeTimeout(writeTimeout), m_port(std::make_unique<QSerialPort>())
 {
 }
 
@@ -203,14 +203,14 @@ bool QtSerialPort::write(char c)
     // starts. QSerialPort's write() only buffers, and pushing its buffer out costs a round of
     // notifier and poll calls per character; one write(2) on the port's descriptor is all it
     // takes, and its time stays short and even, which keeps the pacing steady.
-    const int error = writeCharacter(int(m_port->handle()), c, m_writeTimeoutMs);
+    const int error = writeCharacter(int(m_port->handle()), c, m_writeTimeout);
     return error == 0 || fail(writeFailureReason(error));
 #else
     if (m_port->write(&c, 1) != 1)
         return fail(m_port->errorString());
     // QSerialPort only buffers. Waiting for the port to take the character (rather than flush())
     // also covers a full transmit buffer, which flush() would report as a write error.
-    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(m_writeTimeoutMs))
+    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(int(m_writeTimeout.count())))
         return fail(m_port->error() == QSerialPort::TimeoutError ? QString::fromLatin1(TimedOut)
                                                                  : m_port->errorString());
     return m_port->error() == QSerialPort::NoError || fail(m_port->errorString());
@@ -221,7 +221,7 @@ bool QtSerialPort::drain()
 {
     if (!m_port->isOpen())
         return false;
-    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(m_writeTimeoutMs))
+    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(int(m_writeTimeout.count())))
         return fail(m_port->error() == QSerialPort::TimeoutError ? QString::fromLatin1(TimedOut)
                                                                  : m_port->errorString());
     if (m_port->error() != QSerialPort::NoError)
@@ -230,7 +230,7 @@ bool QtSerialPort::drain()
     // tcdrain() alone could wait for ever on a line that no longer moves, so the output queue
     // has to empty first, within the time its bytes need plus a margin.
     const int fd = int(m_port->handle());
-    if (const int error = waitForEmptyOutputQueue(fd, DrainMarginMs))
+    if (const int error = waitForEmptyOutputQueue(fd, DrainMargin))
         return fail(writeFailureReason(error));
     // The queue is empty; this waits for the last character to leave the shift register.
     int rc;
@@ -251,7 +251,7 @@ void QtSerialPort::close()
     // Closing a QSerialPort puts back the line settings the device had before it was opened.
     // A download drains before it closes; after a failure there may still be characters on
     // their way, which must not go out with other settings, so they get a short while first.
-    if (waitForEmptyOutputQueue(int(m_port->handle()), 100) == 0)
+    if (waitForEmptyOutputQueue(int(m_port->handle()), std::chrono::milliseconds(100)) == 0)
         QThread::msleep(CharacterTimeMs);
 #endif
     m_port->close();

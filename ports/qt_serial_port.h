@@ -3,6 +3,7 @@
 #include "port_settings.h"
 #include "serial_port.h"
 
+#include <chrono>
 #include <memory>
 
 class QSerialPort;
@@ -17,9 +18,10 @@ public:
     // How long one character may wait for room in the operating system's transmit buffer. At
     // 9600 baud a full buffer of several kilobytes empties within seconds; longer means the line
     // is stuck.
-    static constexpr int DefaultWriteTimeoutMs = 10000;
+    static constexpr std::chrono::milliseconds DefaultWriteTimeout{10000};
 
-    explicit QtSerialPort(const PortDevices &devices, int writeTimeoutMs = DefaultWriteTimeoutMs);
+    explicit QtSerialPort(const PortDevices &devices,
+                          std::chrono::milliseconds writeTimeout = DefaultWriteTimeout);
     ~QtSerialPort() override;
 
     void choosePort(qint16 portNumber) override;
@@ -35,7 +37,7 @@ private:
     bool fail(const QString &reason);
 
     PortDevices m_devices;
-    int m_writeTimeoutMs;
+    std::chrono::milliseconds m_writeTimeout;
     qint16 m_portNumber = 1;
     std::unique_ptr<QSerialPort> m_port;
     QString m_error;

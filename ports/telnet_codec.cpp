@@ -1,38 +1,16 @@
 #include "telnet_codec.h"
 
+#include "telnet_protocol.h"
+
 namespace norvane {
 
 namespace {
 
-// Telnet commands.
-constexpr quint8 SE = 240;
-constexpr quint8 SB = 250;
-constexpr quint8 WILL = 251;
-constexpr quint8 WONT = 252;
-constexpr quint8 DO = 253;
-constexpr quint8 DONT = 254;
-constexpr quint8 IAC = 255;
-
-// Telnet options.
-constexpr quint8 Binary = 0;
-constexpr quint8 SuppressGoAhead = 3;
-constexpr quint8 ComPortOption = 44;
-
-// COM port control commands from client to server; the server's answers add 100.
-constexpr quint8 Signature = 0;
-constexpr quint8 SetBaudRate = 1;
-constexpr quint8 SetDataSize = 2;
-constexpr quint8 SetParity = 3;
-constexpr quint8 SetStopSize = 4;
-constexpr quint8 SetControl = 5;
-constexpr quint8 ServerOffset = 100;
+using namespace telnet;
 
 // The line the device needs, in the protocol's codes.
 constexpr quint32 WantedBaudRate = 9600;
 constexpr quint8 WantedDataSize = 8;
-constexpr quint8 NoParity = 1;
-constexpr quint8 OneStopBit = 1;
-constexpr quint8 NoFlowControl = 1;
 
 // Nothing the server legitimately sends in a subnegotiation is longer (a signature is text of
 // a line or so); the rest of a longer one is dropped rather than stored.
@@ -191,6 +169,7 @@ void TelnetCodec::appendToSubnegotiation(quint8 b)
         m_subnegotiationTooLong = true;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): verb and option, in the wire's order
 void TelnetCodec::command(quint8 verb, quint8 option, QByteArray &reply)
 {
     // Answers follow the usual rule that keeps two ends from answering each other for ever:

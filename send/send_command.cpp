@@ -107,7 +107,7 @@ int sendMessageFile(const SendOptions &options)
         port.device.isEmpty() ? makeSerialPort(settings.ports) : makeSerialPort(port.device);
     SteadyPause steadyPause;
     InterruptiblePause pause(steadyPause, stopSignalled);
-    TerminalProgress terminalProgress(plan, request.charPause, request.recordPause, stderr);
+    TerminalProgress terminalProgress(plan, request, stderr);
     NoProgress noProgress;
     const bool drawProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
     ProgressView &progress = drawProgress ? static_cast<ProgressView &>(terminalProgress)

@@ -41,10 +41,12 @@ SendCommandLine parseSendCommandLine(const QStringList &arguments, const QString
         QStringLiteral("Send only these messages, in ascending order, each once: numbers and "
                        "ranges from 0 to 999 such as 0-9,15,20-22."),
         QStringLiteral("LIST"));
-    const LineOptionSet line(
-        QStringLiteral("default: setup.ini, else %1"),
+    LineOptionHelp lineHelp;
+    lineHelp.delayDefaults = QStringLiteral("default: setup.ini, else %1");
+    lineHelp.port =
         QStringLiteral("COM1 to COM4 (mapped by setup.ini [Ports]; default COM1), a device such "
-                       "as /dev/ttyUSB0, or tcp://HOST:PORT or rfc2217://HOST:PORT."));
+                       "as /dev/ttyUSB0, or tcp://HOST:PORT or rfc2217://HOST:PORT.");
+    const LineOptionSet line(lineHelp);
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Write the bytes to standard output instead: no port, no pauses."));

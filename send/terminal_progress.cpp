@@ -35,9 +35,10 @@ QString clockText(std::chrono::milliseconds time)
                            : minutesAndSeconds;
 }
 
-TerminalProgress::TerminalProgress(const DownloadPlan &plan, std::chrono::milliseconds charPause,
-                                   std::chrono::milliseconds recordPause, std::FILE *terminal)
-    : m_plan(plan), m_charPause(charPause), m_recordPause(recordPause), m_terminal(terminal)
+TerminalProgress::TerminalProgress(const DownloadPlan &plan, const DownloadRequest &request,
+                                   std::FILE *terminal)
+    : m_plan(plan), m_charPause(request.charPause), m_recordPause(request.recordPause),
+      m_terminal(terminal)
 {
 }
 

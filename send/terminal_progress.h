@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download_plan.h"
+#include "download_run.h"
 #include "progress_view.h"
 
 #include <QElapsedTimer>
@@ -22,8 +23,8 @@ QString clockText(std::chrono::milliseconds time);
 class TerminalProgress : public ProgressView
 {
 public:
-    TerminalProgress(const DownloadPlan &plan, std::chrono::milliseconds charPause,
-                     std::chrono::milliseconds recordPause, std::FILE *terminal);
+    // The time left comes from the plan and the request's pauses.
+    TerminalProgress(const DownloadPlan &plan, const DownloadRequest &request, std::FILE *terminal);
 
     // The download starts: the time spent counts from now.
     void start() { m_clock.start(); }

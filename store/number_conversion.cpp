@@ -27,6 +27,7 @@ QByteArray withoutBlanks(const QByteArray &text)
     return kept;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a character and a base
 int digitValue(char c, int base)
 {
     int v = -1;

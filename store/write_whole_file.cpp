@@ -41,6 +41,7 @@ bool syncAndClose(int fd)
     return synced && closed;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a path and what goes into it
 bool writeInPlace(const QByteArray &path, const QByteArray &content)
 {
     // O_NONBLOCK: should a FIFO have taken the file's place meanwhile, the open does not wait
@@ -80,6 +81,7 @@ int createTemporary(const QByteArray &path, QByteArray &temporary, mode_t mode)
 // file being replaced (nullptr for a new one); its permissions and group carry over. NotHere:
 // the folder takes no new file from this user, or the group cannot be kept, so the caller
 // writes in place instead.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a path and what goes into it
 Replaced replaceThroughTemporary(const QByteArray &path, const QByteArray &content,
                                  const struct stat *earlier)
 {

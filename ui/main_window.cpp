@@ -35,19 +35,18 @@ namespace {
 constexpr qreal FieldPointSize = 12.0;
 
 // Places a control at its client-area rectangle and gives it its object name.
-template <typename Widget>
-Widget *place(Widget *widget, const QString &name, int left, int top, int width, int height)
+template <typename Widget> Widget *place(Widget *widget, const QString &name, const QRect &geometry)
 {
     widget->setObjectName(name);
-    widget->setGeometry(left, top, width, height);
+    widget->setGeometry(geometry);
     return widget;
 }
 
 // A push button that is never a default button; Enter or Return presses it while it has the focus.
-QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int left, int top,
-                    int width, int height, QObject *enterClicks)
+QPushButton *button(QWidget *parent, const QString &name, const QString &caption,
+                    const QRect &geometry, QObject *enterClicks)
 {
-    auto *b = place(new QPushButton(caption, parent), name, left, top, width, height);
+    auto *b = place(new QPushButton(caption, parent), name, geometry);
     b->setAutoDefault(false);
     b->setDefault(false);
     b->installEventFilter(enterClicks);
@@ -61,10 +60,9 @@ QString deviceToolTip(const QString &device)
                                        : device;
 }
 
-QLineEdit *field(QWidget *parent, const QString &name, int maxLength, int left, int top, int width,
-                 int height)
+QLineEdit *field(QWidget *parent, const QString &name, const QRect &geometry, int maxLength)
 {
-    auto *edit = place(new QLineEdit(parent), name, left, top, width, height);
+    auto *edit = place(new QLineEdit(parent), name, geometry);
     edit->setFont(fixedPitchFont(FieldPointSize));
     edit->setMaxLength(maxLength);
     edit->setValidator(new FieldInputFilter(edit));
@@ -141,44 +139,46 @@ QWidget *MainWindow::progressWindow() const
 void MainWindow::createControls()
 {
     auto *enterClicks = new EnterClicksButton(this);
-    m_messageList = place(new MessageListWidget(this), objectName::MessageList, 0, 24, 473, 260);
+    m_messageList =
+        place(new MessageListWidget(this), objectName::MessageList, QRect(0, 24, 473, 260));
     m_messageList->setFont(fixedPitchFont(FieldPointSize));
 
-    m_loadButton =
-        button(this, objectName::LoadButton, QStringLiteral("Load"), 480, 24, 145, 41, enterClicks);
-    m_saveAsButton = button(this, objectName::SaveAsButton, QStringLiteral("Save As"), 480, 72, 145,
-                            41, enterClicks);
-    m_newButton =
-        button(this, objectName::NewButton, QStringLiteral("New"), 480, 120, 145, 41, enterClicks);
-    m_sendAllButton = button(this, objectName::SendAllButton, QStringLiteral("Send all"), 480, 168,
-                             145, 41, enterClicks);
+    m_loadButton = button(this, objectName::LoadButton, QStringLiteral("Load"),
+                          QRect(480, 24, 145, 41), enterClicks);
+    m_saveAsButton = button(this, objectName::SaveAsButton, QStringLiteral("Save As"),
+                            QRect(480, 72, 145, 41), enterClicks);
+    m_newButton = button(this, objectName::NewButton, QStringLiteral("New"),
+                         QRect(480, 120, 145, 41), enterClicks);
+    m_sendAllButton = button(this, objectName::SendAllButton, QStringLiteral("Send all"),
+                             QRect(480, 168, 145, 41), enterClicks);
     m_sendSelectionButton =
-        button(this, objectName::SendSelectionButton, QStringLiteral("Send selection"), 480, 216,
-               145, 41, enterClicks);
-    m_modifyButton = button(this, objectName::ModifyButton, QStringLiteral("Modify"), 328, 304, 89,
-                            41, enterClicks);
+        button(this, objectName::SendSelectionButton, QStringLiteral("Send selection"),
+               QRect(480, 216, 145, 41), enterClicks);
+    m_modifyButton = button(this, objectName::ModifyButton, QStringLiteral("Modify"),
+                            QRect(328, 304, 89, 41), enterClicks);
 
     m_goToLabel = place(new QLabel(QStringLiteral("Go to number"), this), objectName::GoToLabel,
-                        480, 288, 145, 17);
+                        QRect(480, 288, 145, 17));
     m_goToLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    m_goToEdit = field(this, objectName::GoToEdit, 3, 520, 320, 73, 27);
+    m_goToEdit = field(this, objectName::GoToEdit, QRect(520, 320, 73, 27), 3);
     m_goToEdit->setAlignment(Qt::AlignCenter);
-    m_firstLineEdit = field(this, objectName::FirstLineEdit, DisplayLineLength, 112, 296, 201, 25);
+    m_firstLineEdit =
+        field(this, objectName::FirstLineEdit, QRect(112, 296, 201, 25), DisplayLineLength);
     m_secondLineEdit =
-        field(this, objectName::SecondLineEdit, DisplayLineLength, 112, 328, 201, 25);
+        field(this, objectName::SecondLineEdit, QRect(112, 328, 201, 25), DisplayLineLength);
 
     for (int i = 0; i < PortCount; ++i) {
         m_portOptions[i] = place(new QRadioButton(QStringLiteral("Com%1").arg(i + 1), this),
-                                 objectName::PortOptions[i], 8 + 64 * i, 0, 65, 17);
+                                 objectName::PortOptions[i], QRect(8 + 64 * i, 0, 65, 17));
     }
     m_portOptions[0]->setChecked(true);
 
-    m_crCheck =
-        place(new QCheckBox(QStringLiteral("CR"), this), objectName::CrCheck, 480, 0, 57, 17);
+    m_crCheck = place(new QCheckBox(QStringLiteral("CR"), this), objectName::CrCheck,
+                      QRect(480, 0, 57, 17));
     m_crCheck->setChecked(true);
-    m_lfCheck =
-        place(new QCheckBox(QStringLiteral("LF"), this), objectName::LfCheck, 544, 0, 65, 17);
+    m_lfCheck = place(new QCheckBox(QStringLiteral("LF"), this), objectName::LfCheck,
+                      QRect(544, 0, 65, 17));
 
     const QList<QWidget *> tabOrder = {
         m_messageList,    m_loadButton,     m_saveAsButton,   m_newButton,

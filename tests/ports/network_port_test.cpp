@@ -231,7 +231,7 @@ void NetworkPortTest::failures()
     // The real port from the factory, or one with a short time limit and a lookup that hangs.
     auto stuck = std::make_shared<StuckLookup>();
     NetworkPortLimits limits;
-    limits.openMs = 500;
+    limits.open = std::chrono::milliseconds(500);
     std::unique_ptr<SerialPort> port;
     if (server == Server::Silent || server == Server::StuckLookup) {
         HostResolver resolver = resolveHost;

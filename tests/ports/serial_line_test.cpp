@@ -24,6 +24,7 @@
 
 using namespace norvane;
 using namespace norvane::test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -62,10 +63,10 @@ struct Line
         });
     }
 
-    // What arrived once `count` bytes are there or `timeoutMs` has passed.
-    QByteArray waitFor(qsizetype count, int timeoutMs)
+    // What arrived once `count` bytes are there or `timeout` has passed.
+    QByteArray waitFor(qsizetype count, std::chrono::milliseconds timeout)
     {
-        QDeadlineTimer deadline(timeoutMs);
+        QDeadlineTimer deadline(timeout);
         for (;; QThread::msleep(5)) {
             std::lock_guard<std::mutex> lock(mutex);
             if (bytes.size() >= count || deadline.hasExpired())
@@ -84,8 +85,9 @@ struct Line
 
 struct Rig
 {
-    explicit Rig(const QString &device, int writeTimeoutMs = QtSerialPort::DefaultWriteTimeoutMs)
-        : port(PortDevices{device, device, device, device}, writeTimeoutMs)
+    explicit Rig(const QString &device,
+                 std::chrono::milliseconds writeTimeout = QtSerialPort::DefaultWriteTimeout)
+        : port(PortDevices{device, device, device, device}, writeTimeout)
     {
     }
 
@@ -147,7 +149,7 @@ void SerialLineTest::lineSettings()
         QVERIFY(port.write(c));
     port.close();
     QVERIFY(!port.isOpen());
-    QCOMPARE(line.waitFor(3, 2000), QByteArray("N0\r"));
+    QCOMPARE(line.waitFor(3, 2s), QByteArray("N0\r"));
 }
 
 void SerialLineTest::download_data()
@@ -193,8 +195,8 @@ void SerialLineTest::download()
     QVERIFY(!rig.port.isOpen());
 
     // Everything written has left before the port closed: it is all there, nothing more.
-    line.waitFor(expected.size(), 5000);
-    QCOMPARE(line.waitFor(expected.size() + 1, 100), expected);
+    line.waitFor(expected.size(), 5s);
+    QCOMPARE(line.waitFor(expected.size() + 1, 100ms), expected);
 }
 
 void SerialLineTest::fullTransmitBufferWaits()
@@ -208,7 +210,7 @@ void SerialLineTest::fullTransmitBufferWaits()
         QVERIFY2(port.write('x'), qPrintable(QStringLiteral("byte %1").arg(i)));
     QVERIFY(port.drain());
     port.close();
-    QCOMPARE(line.waitFor(100000, 5000).size(), 100000);
+    QCOMPARE(line.waitFor(100000, 5s).size(), 100000);
 }
 
 void SerialLineTest::failures_data()
@@ -255,7 +257,8 @@ void SerialLineTest::failures()
         }
         ::close(fd);
     }
-    Rig rig(device.isEmpty() ? line.path : device, stalled ? 300 : 10000);
+    Rig rig(device.isEmpty() ? line.path : device,
+            std::chrono::milliseconds(stalled ? 300 : 10000));
     rig.request.portNumber = qint16(chosen + 1);
     if (unplugAfter >= 0)
         line.startReading(unplugAfter);

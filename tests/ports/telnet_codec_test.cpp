@@ -1,4 +1,5 @@
 #include "telnet_codec.h"
+#include "telnet_protocol.h"
 
 #include <QTest>
 #include <initializer_list>
@@ -7,8 +8,8 @@ using namespace norvane;
 
 namespace {
 
-enum : int { SE = 240, NOP = 241, SB = 250, WILL = 251, WONT = 252, DO = 253, DONT = 254 };
-enum : int { IAC = 255, Echo = 1, SuppressGoAhead = 3, TerminalType = 24, ComPort = 44 };
+using namespace telnet;
+constexpr int ComPort = ComPortOption;
 
 QByteArray bytes(std::initializer_list<int> values)
 {

@@ -1,7 +1,7 @@
 #include "window_download.h"
 
 #include "delay_settings.h"
-#include "message_list_widget.h"
+#include "message_list_view.h"
 #include "object_names.h"
 #include "serial_port_factory.h"
 #include "steady_pause.h"
@@ -57,9 +57,9 @@ WindowDownload::WindowDownload(const BenchOptions &options, const QString &devic
         ->setChecked(options.terminator.contains('\r'));
     m_window->findChild<QCheckBox *>(objectName::LfCheck)
         ->setChecked(options.terminator.contains('\n'));
-    auto *list = m_window->findChild<MessageListWidget *>(objectName::MessageList);
+    auto *list = m_window->findChild<MessageListView *>(objectName::MessageList);
     for (int j = 0; j < options.messages.value_or(0); ++j)
-        list->item(j)->setSelected(true);
+        list->selectionModel()->select(list->model()->index(j, 0), QItemSelectionModel::Select);
     m_window->show();
     QCoreApplication::processEvents();
 }

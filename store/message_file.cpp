@@ -18,7 +18,7 @@ void LoadMessageFile(MessageTable &Messages, MessageList &list, FileDialog &dial
         return;
     if (!fileName->isEmpty() && !readMessageFile(*fileName, Messages))
         messageBox.showMessage(QStringLiteral("Error while reading data from file: ") + *fileName);
-    RefreshList(Messages, list);
+    RefreshList(list);
 }
 
 void SaveMessageFile(const MessageTable &Messages, FileDialog &dialog, MessageBoxView &messageBox)

@@ -15,13 +15,6 @@ bool isMessageNumber(qint32 index)
     return index >= 0 && index < MessageCount;
 }
 
-void rebuild(const MessageTable &Messages, MessageList &list)
-{
-    list.clear();
-    for (int n = 0; n < MessageCount; ++n)
-        list.append(FormatListLine(Messages[n], qint16(n)));
-}
-
 } // namespace
 
 QByteArray FormatListLine(const QByteArray &entry, qint16 number)
@@ -33,12 +26,12 @@ void ClearMessages(MessageTable &Messages, MessageList &list)
 {
     for (QByteArray &entry : Messages)
         entry.clear();
-    rebuild(Messages, list);
+    RefreshList(list);
 }
 
-void RefreshList(const MessageTable &Messages, MessageList &list)
+void RefreshList(MessageList &list)
 {
-    rebuild(Messages, list);
+    list.rebuild();
 }
 
 void ModifyMessage(MessageTable &Messages, MessageList &list, qint16 index,
@@ -48,7 +41,7 @@ void ModifyMessage(MessageTable &Messages, MessageList &list, qint16 index,
         return;
     Messages[index] =
         fixedWidth(firstLine, DisplayLineLength) + fixedWidth(secondLine, DisplayLineLength);
-    list.replaceLine(index, FormatListLine(Messages[index], index));
+    list.lineChanged(index);
 }
 
 std::optional<DisplayLines> SplitMessage(const MessageTable &Messages, qint16 index)

@@ -27,7 +27,7 @@ QByteArray FormatListLine(const QByteArray &entry, qint16 number);
 void ClearMessages(MessageTable &Messages, MessageList &list);
 
 // Rebuilds the list from the table (scrolled to the top afterwards).
-void RefreshList(const MessageTable &Messages, MessageList &list);
+void RefreshList(MessageList &list);
 
 // Stores the two display lines, each filled out or cut to 16 characters, as entry `index` and
 // replaces its list line. A negative index (no current line) does nothing.

@@ -5,7 +5,8 @@
 #include "field_input_filter.h"
 #include "fonts.h"
 #include "message_file.h"
-#include "message_list_widget.h"
+#include "message_list_model.h"
+#include "message_list_view.h"
 #include "object_names.h"
 #include "progress_window.h"
 #include "qt_file_dialog.h"
@@ -106,7 +107,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     setFixedSize(ClientWidth, ClientHeight);
 
     createControls();
-    m_listAdapter = std::make_unique<QtMessageList>(*m_messageList);
+    m_listAdapter = std::make_unique<QtMessageList>(*m_messageList, *m_listModel);
 
     startUpMainWindow(m_state, *m_listAdapter, m_services.settingsFile);
     // Each port option tells where a download on it goes.
@@ -140,8 +141,10 @@ void MainWindow::createControls()
 {
     auto *enterClicks = new EnterClicksButton(this);
     m_messageList =
-        place(new MessageListWidget(this), objectName::MessageList, QRect(0, 24, 473, 260));
+        place(new MessageListView(this), objectName::MessageList, QRect(0, 24, 473, 260));
     m_messageList->setFont(fixedPitchFont(FieldPointSize));
+    m_listModel = new MessageListModel(m_state.Messages, this);
+    m_messageList->setModel(m_listModel);
 
     m_loadButton = button(this, objectName::LoadButton, QStringLiteral("Load"),
                           QRect(480, 24, 145, 41), enterClicks);
@@ -201,8 +204,9 @@ void MainWindow::connectEvents()
 
     // A click on a line and a move of the current line with the keyboard both count as a
     // click on the list.
-    connect(m_messageList, &QListWidget::itemClicked, this, [this] { listLineClicked(); });
-    connect(m_messageList, &QListWidget::currentRowChanged, this, [this] { listLineClicked(); });
+    connect(m_messageList, &QListView::clicked, this, [this] { listLineClicked(); });
+    connect(m_messageList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { listLineClicked(); });
 
     connect(m_goToEdit, &QLineEdit::textChanged, this,
             [this](const QString &text) { goToNumberChanged(text); });

@@ -25,7 +25,8 @@ class QRadioButton;
 
 namespace norvane {
 
-class MessageListWidget;
+class MessageListModel;
+class MessageListView;
 class SteadyPause;
 
 // The pause the main window keeps unless given another: a steady pause that answers the window
@@ -86,7 +87,7 @@ private:
     MainWindowServices m_services;
 
     // The controls, named by role; their object names are in object_names.h.
-    MessageListWidget *m_messageList = nullptr;
+    MessageListView *m_messageList = nullptr;
     QPushButton *m_loadButton = nullptr;
     QPushButton *m_saveAsButton = nullptr;
     QPushButton *m_newButton = nullptr;
@@ -102,6 +103,7 @@ private:
     std::array<QRadioButton *, PortCount> m_portOptions{}; // "Com1" to "Com4"
 
     // What the logic sees of them.
+    MessageListModel *m_listModel = nullptr; // shows m_state.Messages in m_messageList
     std::unique_ptr<QtMessageList> m_listAdapter;
     QtProgressView m_progress;
     std::unique_ptr<SerialPort> m_serialPort;

@@ -1,36 +1,28 @@
 #include "qt_message_list.h"
 
-#include "charset.h"
-
-#include <QListWidget>
-#include <QScrollBar>
+#include "message_list_model.h"
+#include "message_list_view.h"
 
 namespace norvane {
 
-void QtMessageList::clear()
+void QtMessageList::rebuild()
 {
-    m_list.clear();
-    m_list.verticalScrollBar()->setValue(0);
+    m_model.reset();
+    m_view.scrollToTop();
 }
 
-void QtMessageList::append(const QByteArray &line)
+void QtMessageList::lineChanged(int i)
 {
-    m_list.addItem(bytesToText(line));
-}
-
-void QtMessageList::replaceLine(int i, const QByteArray &line)
-{
-    if (QListWidgetItem *item = m_list.item(i))
-        item->setText(bytesToText(line));
+    m_model.rowChanged(i);
 }
 
 void QtMessageList::setTopLine(int i)
 {
-    QListWidgetItem *item = m_list.item(i);
-    if (!item)
+    const QModelIndex line = m_model.index(i);
+    if (!line.isValid())
         return;
     // Scrolls as far towards line i as the list allows; lines near the end stay where they are.
-    m_list.scrollToItem(item, QAbstractItemView::PositionAtTop);
+    m_view.scrollTo(line, QAbstractItemView::PositionAtTop);
 }
 
 } // namespace norvane

@@ -2,24 +2,25 @@
 
 #include "message_list.h"
 
-class QListWidget;
-
 namespace norvane {
 
-// The table logic's view of the message list: the MessageList interface over the list widget
-// (a MessageListWidget, or any QListWidget).
+class MessageListModel;
+class MessageListView;
+
+// The message list control as the table logic's message list: the view and the model that
+// shows the table in it.
 class QtMessageList : public MessageList
 {
 public:
-    explicit QtMessageList(QListWidget &list) : m_list(list) {}
+    QtMessageList(MessageListView &view, MessageListModel &model) : m_view(view), m_model(model) {}
 
-    void clear() override;
-    void append(const QByteArray &line) override;
-    void replaceLine(int i, const QByteArray &line) override;
+    void rebuild() override;
+    void lineChanged(int i) override;
     void setTopLine(int i) override;
 
 private:
-    QListWidget &m_list;
+    MessageListView &m_view;
+    MessageListModel &m_model;
 };
 
 } // namespace norvane

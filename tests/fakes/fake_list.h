@@ -1,25 +1,30 @@
 #pragma once
 
 #include "message_list.h"
+#include "message_table.h"
 
 #include <QByteArrayList>
 
 namespace norvane::test {
 
-// A message list that keeps its lines, top line and how often it was rebuilt.
+// A message list over a table that keeps the lines it shows, its top line and how often it was
+// rebuilt.
 class FakeList : public MessageList
 {
 public:
-    void clear() override
+    explicit FakeList(const MessageTable &table) : m_table(table) {}
+
+    void rebuild() override
     {
         lines.clear();
+        for (int n = 0; n < MessageCount; ++n)
+            lines.append(FormatListLine(m_table[std::size_t(n)], qint16(n)));
         topLine = 0;
         ++clears;
     }
-    void append(const QByteArray &line) override { lines.append(line); }
-    void replaceLine(int i, const QByteArray &line) override
+    void lineChanged(int i) override
     {
-        lines[i] = line;
+        lines[i] = FormatListLine(m_table[std::size_t(i)], qint16(i));
         ++replacements;
     }
     void setTopLine(int i) override
@@ -33,6 +38,9 @@ public:
     int clears = 0;
     int replacements = 0;
     int topLineCalls = 0;
+
+private:
+    const MessageTable &m_table;
 };
 
 } // namespace norvane::test

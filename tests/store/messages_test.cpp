@@ -112,11 +112,11 @@ struct Window
     Window()
     {
         Messages.fill(QByteArray("old"));
-        RefreshList(Messages, list);
+        RefreshList(list);
         list.clears = 0;
     }
     MessageTable Messages;
-    FakeList list;
+    FakeList list{Messages};
     FakeFileDialog dialog;
     FakeMessageBox messageBox;
 
@@ -195,7 +195,7 @@ private slots:
         ModifyMessage(w.Messages, w.list, 12, "twelve", "");
         w.Messages[999] = "loaded";
         w.list.setTopLine(300);
-        RefreshList(w.Messages, w.list);
+        RefreshList(w.list);
         QCOMPARE(w.list.lines.size(), MessageCount);
         QCOMPARE(linesAt(w.list, {12, 999}), " 12: twelve" + QByteArray(26, ' ') + "|999: loaded|");
         QCOMPARE(w.list.topLine, 0);

@@ -3,7 +3,7 @@
 #include "fake_dialogs.h"
 #include "fake_download.h"
 #include "main_window.h"
-#include "message_list_widget.h"
+#include "message_list_view.h"
 #include "object_names.h"
 
 #include <QCheckBox>
@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -76,7 +77,7 @@ struct MainWindowHarness
         return window->findChild<T *>(name);
     }
     // The controls by role.
-    MessageListWidget *list() const { return child<MessageListWidget>(objectName::MessageList); }
+    MessageListView *list() const { return child<MessageListView>(objectName::MessageList); }
     QPushButton *loadButton() const { return child<QPushButton>(objectName::LoadButton); }
     QPushButton *saveAsButton() const { return child<QPushButton>(objectName::SaveAsButton); }
     QPushButton *newButton() const { return child<QPushButton>(objectName::NewButton); }
@@ -97,7 +98,8 @@ struct MainWindowHarness
         return child<QRadioButton>(objectName::PortOptions.at(i));
     }
 
-    QString line(int i) const { return list()->item(i)->text(); }
+    QModelIndex index(int i) const { return list()->model()->index(i, 0); }
+    QString line(int i) const { return index(i).data().toString(); }
     // The texts of the go-to field and of the two display-line fields.
     QStringList fields() const
     {
@@ -108,10 +110,10 @@ struct MainWindowHarness
     // Clicks list line i on the viewport, as the user does.
     void clickLine(int i, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const
     {
-        QListWidget *l = list();
-        l->scrollToItem(l->item(i));
+        MessageListView *l = list();
+        l->scrollTo(index(i));
         QTest::mouseClick(l->viewport(), Qt::LeftButton, modifiers,
-                          l->visualItemRect(l->item(i)).center());
+                          l->visualRect(index(i)).center());
     }
     // Clicks line i, types both halves into the fields and clicks "Modify".
     void modify(int i, const QString &first, const QString &second = {}) const
@@ -124,10 +126,9 @@ struct MainWindowHarness
     QList<int> selectedRows() const
     {
         QList<int> rows;
-        for (int i = 0; i < list()->count(); ++i) {
-            if (list()->item(i)->isSelected())
-                rows.append(i);
-        }
+        for (const QModelIndex &selected : list()->selectionModel()->selectedIndexes())
+            rows.append(selected.row());
+        std::sort(rows.begin(), rows.end());
         return rows;
     }
 

@@ -59,7 +59,7 @@ private slots:
         state.CharDelay = 1;
         state.RecordDelay = 2;
         state.Messages[3] = "left over";
-        test::FakeList list;
+        test::FakeList list(state.Messages);
         // Start-up must not wait for a FIFO's writer.
         QVERIFY(test::finishesWithoutWriter(name, [&] { startUpMainWindow(state, list, name); }));
 

@@ -1,29 +1,31 @@
-#include "message_list_widget.h"
-
-#include <QScrollBar>
+#include "message_list_view.h"
 
 namespace norvane {
 
-MessageListWidget::MessageListWidget(QWidget *parent) : QListWidget(parent)
+MessageListView::MessageListView(QWidget *parent) : QListView(parent)
 {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setSortingEnabled(false);
     setUniformItemSizes(true);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
-int MessageListWidget::topLine() const
+int MessageListView::currentRow() const
+{
+    return currentIndex().row();
+}
+
+int MessageListView::topLine() const
 {
     const QModelIndex index = indexAt(QPoint(1, 1));
     return index.isValid() ? index.row() : 0;
 }
 
-void MessageListWidget::focusInEvent(QFocusEvent *event)
+void MessageListView::focusInEvent(QFocusEvent *event)
 {
-    if (currentRow() >= 0) {
-        QListWidget::focusInEvent(event);
+    if (currentIndex().isValid()) {
+        QListView::focusInEvent(event);
         return;
     }
     // Skip the item view's "make the first line current" step; keep the focus frame update.

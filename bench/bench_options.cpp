@@ -9,6 +9,7 @@ namespace norvane {
 namespace {
 
 constexpr int MaxLoad = 64;
+constexpr int MaxRounds = 100;
 
 BenchCommandLine error(const QString &text)
 {
@@ -58,12 +59,20 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
                                     QStringLiteral("Download through the main window: select the "
                                                    "messages and click \"Send selection\" (or "
                                                    "\"Send all\")."));
-    const QCommandLineOption normalPriority(QStringLiteral("normal-priority"),
-                                            QStringLiteral("Do not raise the writer's scheduling "
-                                                           "priority (to compare)."));
+    const QCommandLineOption priority(
+        QStringLiteral("priority"),
+        QStringLiteral("The writer's scheduling priority: adaptive (as the program does: raised "
+                       "once the writes start late), raised (for the whole run) or normal "
+                       "(default adaptive)."),
+        QStringLiteral("HOW"));
+    const QCommandLineOption compare(
+        QStringLiteral("compare-priority"),
+        QStringLiteral("Run N rounds of the three ways, in turn, and print their ratios side by "
+                       "side (the last line begins \"compare:\")."),
+        QStringLiteral("N"));
     parser.addOptions({help, version, messages});
     line.addTo(parser);
-    parser.addOptions({load, window, normalPriority});
+    parser.addOptions({load, window, priority, compare});
 
     if (!parser.parse(arguments))
         return error(parser.errorText());
@@ -107,7 +116,26 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
         options.load = *value;
     }
     options.window = parser.isSet(window);
-    options.normalPriority = parser.isSet(normalPriority);
+    if (parser.isSet(priority)) {
+        const QString how = parser.value(priority);
+        if (how == QLatin1String("adaptive"))
+            options.priority = SteadyPause::PriorityPolicy::WhenLate;
+        else if (how == QLatin1String("raised"))
+            options.priority = SteadyPause::PriorityPolicy::Raised;
+        else if (how == QLatin1String("normal"))
+            options.priority = SteadyPause::PriorityPolicy::Normal;
+        else
+            return error(QStringLiteral("--priority is one of adaptive, raised, normal"));
+    }
+    if (parser.isSet(compare)) {
+        if (parser.isSet(priority))
+            return error(QStringLiteral("--compare-priority runs all three priorities: no "
+                                        "--priority with it"));
+        options.compareRounds = integer(parser.value(compare), 1, MaxRounds);
+        if (!options.compareRounds)
+            return error(
+                QStringLiteral("--compare-priority needs a count from 1 to %1").arg(MaxRounds));
+    }
     return result;
 }
 

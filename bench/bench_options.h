@@ -2,6 +2,7 @@
 
 #include "delay_settings.h"
 #include "line_options.h"
+#include "steady_pause.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,7 +20,11 @@ struct BenchOptions
     std::optional<PortChoice> port; // write there instead of a pseudo-terminal of our own
     int load = 0;                   // busy loops kept running during the measurement
     bool window = false;            // download through the main window instead of the run alone
-    bool normalPriority = false;    // do not raise the writer's scheduling priority
+    // How the writer's scheduling priority is handled: as the program does by itself (raised
+    // once the writes are late), raised for the whole run, or never.
+    SteadyPause::PriorityPolicy priority = SteadyPause::PriorityPolicy::WhenLate;
+    // Run that many rounds of the three ways, one after another, and compare them.
+    std::optional<int> compareRounds;
 };
 
 struct BenchCommandLine

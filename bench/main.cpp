@@ -19,6 +19,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -104,77 +106,77 @@ Measurement measure(const BenchOptions &options, const TimedPause &pause, Downlo
     return m;
 }
 
-// "raised: SCHED_FIFO priority 1" or "not raised: why".
-QString priorityLine(const TimedSerialPort &port, const QString &how)
+// What the priority was: how the pause handled it, and how the writer ran at its first write.
+QString priorityLine(SteadyPause::PriorityPolicy policy, const SteadyPause &pause,
+                     const TimedSerialPort &port)
 {
-    const QString seen = QStringLiteral(" (while writing: %1)").arg(port.schedulingWhileWriting());
-    if (how.startsWith(QLatin1String("not ")))
-        return QStringLiteral("priority: ") + how + seen;
-    return QStringLiteral("priority: raised, ") + how + seen;
+    const QString seen =
+        QStringLiteral(" (at the first write: %1)").arg(port.schedulingWhileWriting());
+    const QString late = QString::number(pause.lateShare() * 100.0, 'f', 2);
+    const QString how = pause.priority().description();
+    switch (policy) {
+    case SteadyPause::PriorityPolicy::Normal:
+        return QStringLiteral("priority: normal, not raised: --priority normal (writes late by "
+                              "%1 % of the pauses)%2")
+            .arg(late, seen);
+    case SteadyPause::PriorityPolicy::Raised:
+        return QStringLiteral("priority: raised for the run, %1%2").arg(how, seen);
+    case SteadyPause::PriorityPolicy::WhenLate:
+        break;
+    }
+    if (!pause.raisedAfter())
+        return QStringLiteral("priority: adaptive, kept normal: the writes were late by %1 % of "
+                              "the pauses%2")
+            .arg(late, seen);
+    return QStringLiteral("priority: adaptive, raised after %1 s, when the writes were late by %2 "
+                          "% of the pauses: %3%4")
+        .arg(QString::number(std::chrono::duration<double>(*pause.raisedAfter()).count(), 'f', 2),
+             late, how.startsWith(QLatin1String("not ")) ? how : QStringLiteral("raised, ") + how,
+             seen);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+const char *policyName(SteadyPause::PriorityPolicy policy)
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    const BenchCommandLine commandLine = parseBenchCommandLine(arguments);
-    if (commandLine.outcome == BenchCommandLine::Outcome::Help) {
-        printLine(stdout, commandLine.message);
-        return 0;
+    switch (policy) {
+    case SteadyPause::PriorityPolicy::Normal:
+        return "normal";
+    case SteadyPause::PriorityPolicy::Raised:
+        return "raised";
+    case SteadyPause::PriorityPolicy::WhenLate:
+        break;
     }
-    if (commandLine.outcome == BenchCommandLine::Outcome::Error) {
-        printLine(stderr, QStringLiteral("norvane-bench-pacing: ") + commandLine.message);
-        return 2;
-    }
-    const BenchOptions &options = commandLine.options;
-    if (options.window && options.normalPriority) {
-        printLine(stderr, QStringLiteral("norvane-bench-pacing: --normal-priority works only "
-                                         "without --window"));
-        return 2;
-    }
+    return "adaptive";
+}
 
-    // The window needs no screen: without one it is drawn off-screen, as in the tests.
-    if (options.window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
-        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const std::unique_ptr<QCoreApplication> app =
-        options.window ? std::make_unique<QApplication>(argc, argv)
-                       : std::make_unique<QCoreApplication>(argc, argv);
+// One measured download and what it gave.
+struct Run
+{
+    bool ok = false;
+    PacingFigures figures;
+    bool raised = false; // whether the writer ran raised at any time
+    QStringList report;  // the lines before the "pacing:" line
+};
 
+// Downloads once to `device` (a pseudo-terminal of its own when empty), with the writer's
+// priority handled as `policy` says, and measures it.
+Run measureOnce(const BenchOptions &options, QString device, SteadyPause::PriorityPolicy policy)
+{
+    Run run;
     PseudoTerminal terminal;
     std::unique_ptr<ArrivalRecorder> recorder;
-    QString device;
-    if (options.port)
-        device = options.port->device.isEmpty()
-                     ? readSettingsFile(SettingsFileName).ports[options.port->portNumber - 1]
-                     : options.port->device;
     if (device.isEmpty()) {
         if (!terminal.open()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: no pseudo-terminal: ") +
                                   terminal.errorString());
-            return 1;
+            return run;
         }
         device = terminal.slavePath();
         recorder = std::make_unique<ArrivalRecorder>(terminal.masterFd());
         if (!recorder->start()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: cannot start the reader"));
-            return 1;
+            return run;
         }
     }
-
-    const int sentMessages = options.messages.value_or(MessageCount);
-    printLine(stdout,
-              QStringLiteral("bench: device %1, terminator %2, char delay %3 ms, record "
-                             "delay %4 ms, messages %5, busy loops %6%7")
-                  .arg(device, QLatin1String(terminatorName(options.terminator)))
-                  .arg(options.charDelay)
-                  .arg(options.recordDelay)
-                  .arg(sentMessages)
-                  .arg(options.load)
-                  .arg(options.window ? QStringLiteral(", through the main window") : QString()));
 
     Measurement measurement;
     const TimedSerialPort *timed = nullptr;
@@ -184,11 +186,11 @@ int main(int argc, char **argv)
     std::unique_ptr<TimedPause> ownPause;
     std::unique_ptr<WindowDownload> window;
     if (options.window) {
-        window = std::make_unique<WindowDownload>(options, device);
+        window = std::make_unique<WindowDownload>(options, device, policy);
         if (!window->isReady()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: cannot write the settings "
                                              "file for the window"));
-            return 1;
+            return run;
         }
         timed = &window->port();
         pause = &window->pause();
@@ -211,7 +213,7 @@ int main(int argc, char **argv)
         serialPort = makeSerialPort(device);
         port = std::make_unique<TimedSerialPort>(*serialPort, request.charPause);
         ownPause = std::make_unique<TimedPause>(std::make_unique<SteadyPause>());
-        ownPause->steadyPause().setRaisesPriority(!options.normalPriority);
+        ownPause->steadyPause().setPriorityPolicy(policy);
         timed = port.get();
         pause = ownPause.get();
         DownloadResult result;
@@ -221,18 +223,16 @@ int main(int argc, char **argv)
         });
         measurement.message = failureText(result);
     }
-    const QString priority = options.normalPriority
-                                 ? QStringLiteral("not raised: --normal-priority")
-                                 : pause->steadyPause().priority().description();
 
     if (recorder)
         recorder->stop();
     if (!measurement.sent) {
         printLine(stderr, QStringLiteral("norvane-bench-pacing: ") + measurement.message);
-        return 1;
+        return run;
     }
 
-    PacingFigures figures;
+    const int sentMessages = options.messages.value_or(MessageCount);
+    PacingFigures &figures = run.figures;
     figures.messages = sentMessages;
     figures.bytes = timed->writes();
     figures.measuredSeconds = std::chrono::duration<double>(measurement.paced).count();
@@ -248,37 +248,149 @@ int main(int argc, char **argv)
                                    figures.measuredSeconds * 100.0
                              : 0.0;
 
-    int status = 0;
+    const SteadyPause &steady = pause->steadyPause();
+    run.raised = steady.raisedAfter().has_value() &&
+                 !steady.priority().description().startsWith(QLatin1String("not "));
     if (timed->writes() > 0)
-        printLine(stdout, priorityLine(*timed, priority));
+        run.report << priorityLine(policy, steady, *timed);
     QString shortGaps =
         QStringLiteral("writer: gaps shorter than the char delay %1").arg(timed->shortGaps());
     if (timed->shortGaps() > 0)
         shortGaps += QStringLiteral(", by at most %1 us")
                          .arg(double(timed->largestShortfall().count()) / 1000.0, 0, 'f', 3);
-    printLine(stdout, shortGaps);
+    run.report << shortGaps;
     if (measurement.stolen)
-        printLine(stdout, QStringLiteral("machine: processor time taken by the host (steal) "
-                                         "during the run %1 ms")
-                              .arg(measurement.stolen->count()));
-    printLine(stdout, QStringLiteral("after the last message's pause: %1 ms to the end of the "
-                                     "download (not measured)")
-                          .arg(milliseconds(measurement.after), 0, 'f', 3));
+        run.report << QStringLiteral("machine: processor time taken by the host (steal) "
+                                     "during the run %1 ms")
+                          .arg(measurement.stolen->count());
+    run.report << QStringLiteral("after the last message's pause: %1 ms to the end of the "
+                                 "download (not measured)")
+                      .arg(milliseconds(measurement.after), 0, 'f', 3);
+    run.ok = true;
     if (recorder) {
         const QString gap =
             recorder->minGap()
                 ? QString::number(milliseconds(*recorder->minGap()), 'f', 3) + QStringLiteral(" ms")
                 : QStringLiteral("n/a");
-        printLine(
-            stdout,
-            QStringLiteral("reader: bytes %1, min gap %2").arg(recorder->bytes().size()).arg(gap));
+        run.report << QStringLiteral("reader: bytes %1, min gap %2")
+                          .arg(recorder->bytes().size())
+                          .arg(gap);
         if (recorder->failed() || recorder->bytes().size() != timed->writes()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: the reader got %1 of %2 bytes")
                                   .arg(recorder->bytes().size())
                                   .arg(timed->writes()));
-            status = 1;
+            run.ok = false;
         }
     }
-    printLine(stdout, pacingLine(figures));
-    return status;
+    return run;
+}
+
+double median(QVector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n == 0 ? 0.0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+QString ratioText(const PacingFigures &figures)
+{
+    return figures.modelSeconds > 0
+               ? QString::number(figures.measuredSeconds / figures.modelSeconds, 'f', 4)
+               : QStringLiteral("n/a");
+}
+
+// Rounds of the three ways in turn (each round in another order, so that none always comes
+// first); prints every run and, last, the medians side by side.
+int compare(const BenchOptions &options, const QString &device)
+{
+    using Policy = SteadyPause::PriorityPolicy;
+    const std::array<Policy, 3> policies{Policy::WhenLate, Policy::Raised, Policy::Normal};
+    std::array<QVector<double>, 3> ratios, cpus;
+    int raisedByItself = 0;
+    for (int round = 0; round < *options.compareRounds; ++round) {
+        for (int k = 0; k < 3; ++k) {
+            const int which = (round + k) % 3;
+            const Run run = measureOnce(options, device, policies[which]);
+            if (!run.ok)
+                return 1;
+            const double ratio = run.figures.measuredSeconds / run.figures.modelSeconds;
+            ratios[which].append(ratio);
+            cpus[which].append(run.figures.cpuPercent);
+            if (which == 0 && run.raised)
+                ++raisedByItself;
+            printLine(stdout, QStringLiteral("round %1, %2: ratio %3, cpu %4 %%5")
+                                  .arg(round + 1)
+                                  .arg(QLatin1String(policyName(policies[which])))
+                                  .arg(ratioText(run.figures))
+                                  .arg(run.figures.cpuPercent, 0, 'f', 2)
+                                  .arg(which == 0 ? (run.raised ? QStringLiteral(", raised")
+                                                                : QStringLiteral(", kept normal"))
+                                                  : QString()));
+        }
+    }
+    const auto figure = [&](int which) {
+        return QStringLiteral("%1 %2 (cpu %3 %)")
+            .arg(QLatin1String(policyName(policies[which])))
+            .arg(median(ratios[which]), 0, 'f', 4)
+            .arg(median(cpus[which]), 0, 'f', 2);
+    };
+    printLine(stdout, QStringLiteral("compare: rounds %1, median ratio: %2, %3, %4; adaptive "
+                                     "raised in %5 of %1")
+                          .arg(*options.compareRounds)
+                          .arg(figure(0), figure(1), figure(2))
+                          .arg(raisedByItself));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const BenchCommandLine commandLine = parseBenchCommandLine(arguments);
+    if (commandLine.outcome == BenchCommandLine::Outcome::Help) {
+        printLine(stdout, commandLine.message);
+        return 0;
+    }
+    if (commandLine.outcome == BenchCommandLine::Outcome::Error) {
+        printLine(stderr, QStringLiteral("norvane-bench-pacing: ") + commandLine.message);
+        return 2;
+    }
+    const BenchOptions &options = commandLine.options;
+
+    // The window needs no screen: without one it is drawn off-screen, as in the tests.
+    if (options.window && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        options.window ? std::make_unique<QApplication>(argc, argv)
+                       : std::make_unique<QCoreApplication>(argc, argv);
+
+    QString device;
+    if (options.port)
+        device = options.port->device.isEmpty()
+                     ? readSettingsFile(SettingsFileName).ports[options.port->portNumber - 1]
+                     : options.port->device;
+    printLine(stdout,
+              QStringLiteral("bench: device %1, terminator %2, char delay %3 ms, record "
+                             "delay %4 ms, messages %5, busy loops %6%7")
+                  .arg(device.isEmpty() ? QStringLiteral("a pseudo-terminal of its own") : device,
+                       QLatin1String(terminatorName(options.terminator)))
+                  .arg(options.charDelay)
+                  .arg(options.recordDelay)
+                  .arg(options.messages.value_or(MessageCount))
+                  .arg(options.load)
+                  .arg(options.window ? QStringLiteral(", through the main window") : QString()));
+
+    if (options.compareRounds)
+        return compare(options, device);
+    const Run run = measureOnce(options, device, options.priority);
+    for (const QString &line : run.report)
+        printLine(stdout, line);
+    if (run.report.isEmpty() && !run.ok)
+        return 1;
+    printLine(stdout, pacingLine(run.figures));
+    return run.ok ? 0 : 1;
 }

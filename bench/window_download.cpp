@@ -21,7 +21,8 @@ public:
     QString message;
 };
 
-WindowDownload::WindowDownload(const BenchOptions &options, const QString &device)
+WindowDownload::WindowDownload(const BenchOptions &options, const QString &device,
+                               SteadyPause::PriorityPolicy priority)
     : m_options(options)
 {
     const QString settings = m_dir.filePath(SettingsFileName);
@@ -43,8 +44,9 @@ WindowDownload::WindowDownload(const BenchOptions &options, const QString &devic
         m_port = timed.get();
         return timed;
     };
-    services.makePause = [this] {
+    services.makePause = [this, priority] {
         auto timed = std::make_unique<TimedPause>(makeWindowPause());
+        timed->steadyPause().setPriorityPolicy(priority);
         m_pause = timed.get();
         return timed;
     };

@@ -19,7 +19,9 @@ class KeptMessage;
 class WindowDownload
 {
 public:
-    WindowDownload(const BenchOptions &options, const QString &device);
+    // The window's own pause follows `priority`.
+    WindowDownload(const BenchOptions &options, const QString &device,
+                   SteadyPause::PriorityPolicy priority);
     ~WindowDownload();
     WindowDownload(const WindowDownload &) = delete;
     WindowDownload &operator=(const WindowDownload &) = delete;

@@ -22,6 +22,15 @@ constexpr std::chrono::nanoseconds LeadStep = 4us;
 constexpr std::chrono::nanoseconds WriteStep = 1us;
 // The longest of the short sleeps that cover the last stretch of a pause.
 constexpr std::chrono::nanoseconds ShortSleep = 100us;
+// The last stretch, what a short sleep is usually late by, is waited out on the clock: a few tens
+// of microseconds of a processor per pause, where another sleep would overshoot by as much.
+constexpr std::chrono::nanoseconds MaxShortLead = ShortSleep;
+constexpr std::chrono::nanoseconds ShortLeadStep = 2us;
+// The first writes of a run are late while the pause learns the wake-ups; the priority is judged
+// on the writes after them, at least JudgedWrites of them, with some pausing between them.
+constexpr int WarmUpWrites = 64;
+constexpr int JudgedWrites = 128;
+constexpr std::chrono::nanoseconds MinPausedToJudge = 100ms;
 // Work after a pause shorter than this is not worth ending the pause early for: waiting out the
 // rest before the write would cost a short sleep's own lateness, which is about as much.
 constexpr std::chrono::nanoseconds MinWorkLead = 50us;
@@ -44,11 +53,21 @@ void sleepUntil(SteadyPause::TimePoint when)
 #endif
 }
 
+// Watches the clock until `when`.
+void waitUntil(SteadyPause::TimePoint when)
+{
+    while (std::chrono::steady_clock::now() < when) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+}
+
 } // namespace
 
 SteadyPause::Clock SteadyPause::steadyClock()
 {
-    return Clock{[] { return std::chrono::steady_clock::now(); }, sleepUntil};
+    return Clock{[] { return std::chrono::steady_clock::now(); }, sleepUntil, waitUntil};
 }
 
 SteadyPause::SteadyPause(WhileWaiting whileWaiting, Clock clock)
@@ -65,18 +84,28 @@ void SteadyPause::beginRun()
 {
     m_returned.reset();
     m_pending.reset();
-    if (m_raisesPriority)
+    m_lateness = {};
+    m_latenessCount = 0;
+    m_pausedSinceWrite = m_lateSum = m_pausedSum = 0ns;
+    m_lateShareSeen = 0;
+    m_raisedAfter.reset();
+    m_runStart = m_clock.now();
+    if (m_policy == PriorityPolicy::Raised) {
+        m_raisedAfter = 0ns;
         m_priority.raise();
+    }
 }
 
 void SteadyPause::endRun()
 {
     // The last pause may have returned early, for work that will not come now.
     if (m_pending) {
-        sleepShortUntil(*m_pending, m_clock.now());
+        approach(*m_pending, m_clock.now());
         m_pending.reset();
     }
     m_returned.reset();
+    if (!m_raisedAfter || m_policy == PriorityPolicy::Raised)
+        m_lateShareSeen = lateShareNow();
     m_priority.restore();
 }
 
@@ -90,9 +119,12 @@ void SteadyPause::markWrite()
     // The pause before returned early for the work just done; whatever is left of it is waited
     // out here. A sleep that starts right after work lands within microseconds.
     if (m_pending) {
-        now = sleepShortUntil(*m_pending, now);
+        now = approach(*m_pending, now);
         m_pending.reset();
     }
+    // A write after pauses was due at the last pause's target.
+    if (m_pausedSinceWrite > 0ns)
+        noteLateness(std::max<std::chrono::nanoseconds>(now - m_mark, 0ns));
     m_mark = now;
     m_writeMarked = true;
 }
@@ -100,6 +132,15 @@ void SteadyPause::markWrite()
 void SteadyPause::pause(std::chrono::milliseconds ms)
 {
     const Follows follows = m_writeMarked ? AfterWrite : AfterPause;
+    // Right after a write, the next one is a whole pause away: the time to raise the priority,
+    // should the writes have started late too often.
+    if (follows == AfterWrite && m_policy == PriorityPolicy::WhenLate && !m_raisedAfter &&
+        m_latenessCount >= WarmUpWrites + JudgedWrites && m_pausedSum >= MinPausedToJudge &&
+        lateShareNow() > RaiseAboveLateShare) {
+        m_lateShareSeen = lateShareNow();
+        m_raisedAfter = m_clock.now() - m_runStart;
+        m_priority.raise();
+    }
     if (m_writeMarked) {
         // The character reached the operating system somewhere between the mark and now. A
         // write that took longer than usual was most likely held up before it got there, so
@@ -121,6 +162,8 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
     // of it; a pause that follows another counts from that one's target, so a message's pause
     // after its last character's pause adds exactly its own length.
     const std::chrono::nanoseconds length = std::max(ms, std::chrono::milliseconds(0));
+    // Zero pauses count too: the write after them is due at once.
+    m_pausedSinceWrite += std::max(length, std::chrono::nanoseconds(1));
     const TimePoint target = m_mark + length;
     m_mark = target;
     m_pending.reset();
@@ -164,7 +207,7 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
                 m_wakeLead -= LeadStep / 20;
             m_wakeLead = std::clamp<std::chrono::nanoseconds>(m_wakeLead, 0ns, MaxWakeLead);
         }
-        now = sleepShortUntil(end, now);
+        now = approach(end, now);
     }
 
     m_returned = now;
@@ -173,13 +216,52 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
         m_pending = target;
 }
 
-SteadyPause::TimePoint SteadyPause::sleepShortUntil(TimePoint target, TimePoint now)
+SteadyPause::TimePoint SteadyPause::approach(TimePoint target, TimePoint now)
 {
-    while (now < target) {
-        m_clock.sleepUntil(std::min(target, now + ShortSleep));
+    while (target - now > m_shortLead) {
+        const TimePoint until = std::min(target - m_shortLead, now + ShortSleep);
+        m_clock.sleepUntil(until);
+        now = m_clock.now();
+        // Track the lateness that about three short sleeps in four stay under: waiting out more
+        // costs processor time, one above it makes the write a little late.
+        if (now - until > m_shortLead)
+            m_shortLead += ShortLeadStep * 3 / 4;
+        else
+            m_shortLead -= ShortLeadStep / 4;
+        m_shortLead = std::clamp<std::chrono::nanoseconds>(m_shortLead, 0ns, MaxShortLead);
+    }
+    if (now < target) {
+        m_clock.waitUntil(target);
         now = m_clock.now();
     }
     return now;
+}
+
+void SteadyPause::noteLateness(std::chrono::nanoseconds late)
+{
+    if (m_latenessCount < WarmUpWrites) {
+        ++m_latenessCount;
+        m_pausedSinceWrite = 0ns;
+        return;
+    }
+    Lateness &slot = m_lateness[std::size_t((m_latenessCount - WarmUpWrites) % LateWindow)];
+    m_lateSum += late - slot.late;
+    m_pausedSum += m_pausedSinceWrite - slot.paused;
+    slot = Lateness{late, m_pausedSinceWrite};
+    ++m_latenessCount;
+    m_pausedSinceWrite = 0ns;
+}
+
+double SteadyPause::lateShareNow() const
+{
+    if (m_pausedSum <= 0ns)
+        return 0.0;
+    // Without the latest write of the window: one hiccup of the machine is no busy machine.
+    std::chrono::nanoseconds latest{0};
+    const int count = std::min(m_latenessCount - WarmUpWrites, LateWindow);
+    for (int i = 0; i < count; ++i)
+        latest = std::max(latest, m_lateness[std::size_t(i)].late);
+    return double((m_lateSum - latest).count()) / double(m_pausedSum.count());
 }
 
 void SteadyPause::learnWork(std::chrono::nanoseconds work, Follows follows)

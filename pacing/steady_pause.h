@@ -11,10 +11,11 @@
 namespace norvane {
 
 // Pauses on the steady clock. A pause never ends before its target: the marked write start plus
-// `ms`, or, when the write took longer than writes usually do (it may have been held up before
-// it reached the line), its end less the usual write time. The wake-up latency is learned and
-// compensated so that it does not add up over a long download; the process sleeps (never spins)
-// in between.
+// its length, or, when the write took longer than writes usually do (it may have been held up
+// before it reached the line), its end less the usual write time. The wake-up latency is learned
+// and compensated so that it does not add up over a long download: a long sleep ends early by the
+// lateness of long sleeps, short sleeps follow, and the last few tens of microseconds (what a
+// short sleep is usually late by) are waited out on the clock.
 //
 // The caller's own work between a pause and the next write (a download repaints its progress
 // window there once per message) is learned too: a pause returns that much before its target,
@@ -25,30 +26,49 @@ namespace norvane {
 // time it may take without delaying the write after the pause (zero when there is none); the main
 // window uses it to keep answering the window system during a download.
 //
-// For the length of a run (beginRun() to endRun()) the thread runs at a raised scheduling priority
-// where the system allows it (PacingPriority).
+// The thread's scheduling priority (PacingPriority) follows the priority policy: by default a run
+// starts at the thread's own priority and raises it, for the rest of the run, once its writes
+// start late by more than RaiseAboveLateShare of the pauses (the machine is busy and the thread
+// waits for a processor); on an idle machine a raised thread wakes later than a normal one.
 class SteadyPause : public Pause
 {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
     using WhileWaiting = std::function<void(std::chrono::nanoseconds budget)>;
 
-    // Where the pause reads the time and how it sleeps. `sleepUntil` may return late, never
-    // knowingly early.
+    // Where the pause reads the time, how it sleeps and how it waits without sleeping.
+    // `sleepUntil` may return late, never knowingly early; `waitUntil` returns at the time given
+    // or a moment later.
     struct Clock
     {
         std::function<TimePoint()> now;
         std::function<void(TimePoint)> sleepUntil;
+        std::function<void(TimePoint)> waitUntil;
     };
     // The steady clock, with sleeps to an absolute deadline on it.
     static Clock steadyClock();
 
+    enum class PriorityPolicy {
+        Normal,   // never raised
+        Raised,   // raised for every whole run
+        WhenLate, // raised once the writes of a run start late (the default)
+    };
+    // Writes that start later than their targets by more than this share of the pauses before
+    // them, over the last LateWindow writes but for the latest of them (once the first writes of
+    // the run, which are late while the wake-ups are learned, are over), raise the priority.
+    static constexpr double RaiseAboveLateShare = 0.002;
+    static constexpr int LateWindow = 256;
+
     explicit SteadyPause(WhileWaiting whileWaiting = {}, Clock clock = steadyClock());
 
-    // Whether a run raises the thread's scheduling priority; it does unless told otherwise.
-    void setRaisesPriority(bool raises) { m_raisesPriority = raises; }
+    void setPriorityPolicy(PriorityPolicy policy) { m_policy = policy; }
     // The last run's priority: whether and how it was raised.
     const PacingPriority &priority() const { return m_priority; }
+    // How long into the last run the priority was raised; nothing when it was not tried.
+    std::optional<std::chrono::nanoseconds> raisedAfter() const { return m_raisedAfter; }
+    // How late the writes started, as a share of the pauses before them, over the last
+    // LateWindow writes: when the priority was raised, or at the end of the run.
+    double lateShare() const { return m_lateShareSeen; }
 
     void beginRun() override;
     void endRun() override;
@@ -59,9 +79,14 @@ private:
     // What a pause follows: a write (between characters), or another pause (after a message).
     enum Follows { AfterWrite, AfterPause };
 
-    // Sleeps in short steps from `now` until `target`; returns the time it woke.
-    TimePoint sleepShortUntil(TimePoint target, TimePoint now);
+    // Sleeps in short steps from `now` until shortly before `target` and waits out the rest;
+    // returns the time it ended.
+    TimePoint approach(TimePoint target, TimePoint now);
     void learnWork(std::chrono::nanoseconds work, Follows follows);
+    // Notes how late a write starts after the pauses before it, and raises the priority when
+    // the writes are late too often.
+    void noteLateness(std::chrono::nanoseconds late);
+    double lateShareNow() const;
 
     WhileWaiting m_whileWaiting;
     Clock m_clock;
@@ -69,6 +94,7 @@ private:
     bool m_writeMarked = false;
     std::chrono::nanoseconds m_usualWrite{0};
     std::chrono::nanoseconds m_wakeLead{0};
+    std::chrono::nanoseconds m_shortLead{0};
 
     // The work after a pause, by what the pause followed.
     std::array<std::chrono::nanoseconds, 2> m_workLead{};
@@ -78,8 +104,23 @@ private:
     // The target of the last pause when it returned before it.
     std::optional<TimePoint> m_pending;
 
+    // The last writes: how late each started and the pauses before it.
+    struct Lateness
+    {
+        std::chrono::nanoseconds late{0};
+        std::chrono::nanoseconds paused{0};
+    };
+    std::array<Lateness, LateWindow> m_lateness{};
+    int m_latenessCount = 0;
+    std::chrono::nanoseconds m_pausedSinceWrite{0};
+    std::chrono::nanoseconds m_lateSum{0};
+    std::chrono::nanoseconds m_pausedSum{0};
+    double m_lateShareSeen = 0;
+    TimePoint m_runStart;
+
     PacingPriority m_priority;
-    bool m_raisesPriority = true;
+    PriorityPolicy m_policy = PriorityPolicy::WhenLate;
+    std::optional<std::chrono::nanoseconds> m_raisedAfter;
 };
 
 } // namespace norvane

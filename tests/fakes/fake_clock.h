@@ -10,9 +10,10 @@
 
 namespace norvane::test {
 
-// A clock that stands still until the code under test sleeps or a test moves it on. A sleep ends
-// at its deadline plus the lateness `lateness` gives for a sleep of that length (none unless
-// set), so every pause ends at a time the test can work out exactly.
+// A clock that stands still until the code under test sleeps, waits or a test moves it on. A
+// sleep ends at its deadline plus the lateness `lateness` gives for a sleep of that length (none
+// unless set), a wait exactly at its deadline, so every pause ends at a time the test can work
+// out exactly.
 class FakeClock
 {
 public:
@@ -28,7 +29,11 @@ public:
 
     SteadyPause::Clock clock()
     {
-        return {[this] { return now; }, [this](TimePoint until) { sleepUntil(until); }};
+        return {[this] { return now; }, [this](TimePoint until) { sleepUntil(until); },
+                [this](TimePoint until) {
+                    waited += std::max(until - now, Duration::zero());
+                    now = std::max(now, until);
+                }};
     }
 
     void advance(Duration by) { now += by; }
@@ -36,6 +41,7 @@ public:
     TimePoint now{std::chrono::hours(1)};
     std::function<Duration(Duration length)> lateness;
     QVector<Sleep> sleeps;
+    Duration waited{0}; // spent waiting out the last stretch of pauses on the clock
 
 private:
     void sleepUntil(TimePoint until)

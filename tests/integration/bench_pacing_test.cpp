@@ -12,6 +12,7 @@ class BenchPacingTest : public QObject
 private slots:
     void reportsTheRun_data();
     void reportsTheRun();
+    void comparesThePriorities();
 };
 
 void BenchPacingTest::reportsTheRun_data()
@@ -67,13 +68,35 @@ void BenchPacingTest::reportsTheRun()
         QCOMPARE(match.captured(4), QStringLiteral("n/a"));
     QCOMPARE(match.captured(5) == QLatin1String("n/a"), bytes < 2);
     // It says how the writer was scheduled.
-    QCOMPARE(output.contains(QRegularExpression(QStringLiteral("^priority: (raised|not raised)"),
-                                                QRegularExpression::MultilineOption)),
-             bytes > 0);
+    QCOMPARE(
+        output.contains(QRegularExpression(QStringLiteral("^priority: (adaptive|raised|normal)"),
+                                           QRegularExpression::MultilineOption)),
+        bytes > 0);
     // The bytes the pseudo-terminal received are the bytes written.
     QVERIFY2(output.contains(QRegularExpression(QStringLiteral("^reader: bytes %1, ").arg(bytes),
                                                 QRegularExpression::MultilineOption)),
              qPrintable(output));
+}
+
+// The three ways of handling the priority, side by side, as anyone may check on their machine.
+void BenchPacingTest::comparesThePriorities()
+{
+    QProcess bench;
+    bench.start(
+        QStringLiteral(NORVANE_BENCH_PROGRAM),
+        {"--messages", "1", "--char-delay", "1", "--record-delay", "1", "--compare-priority", "2"});
+    QVERIFY(bench.waitForFinished(60000));
+    const QString output = QString::fromLocal8Bit(bench.readAllStandardOutput());
+    QVERIFY2(bench.exitCode() == 0, qPrintable(bench.readAllStandardError()));
+    const QString last = output.trimmed().section('\n', -1);
+    QVERIFY2(QRegularExpression(
+                 QStringLiteral("^compare: rounds 2, median ratio: adaptive \\d\\.\\d{4} .*, "
+                                "raised \\d\\.\\d{4} .*, normal \\d\\.\\d{4} .*; adaptive "
+                                "raised in [0-2] of 2$"))
+                 .match(last)
+                 .hasMatch(),
+             qPrintable(output));
+    QCOMPARE(output.count(QStringLiteral("\nround ")), 6);
 }
 
 } // namespace norvane::test

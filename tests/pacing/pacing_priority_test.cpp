@@ -73,6 +73,8 @@ struct Rig
     QSet<int> policies;
     SteadyPause pause{[this](FakeClock::Duration) { policies.insert(policyNow()); }, fake.clock()};
 
+    Rig() { pause.setPriorityPolicy(SteadyPause::PriorityPolicy::Raised); }
+
     bool run()
     {
         return runDownload(requestFor(MessageTable(), {3, 4}, "\r", 10, 200), port, pause, progress)

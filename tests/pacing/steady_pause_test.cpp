@@ -56,6 +56,9 @@ private slots:
     void workAfterMessagesDelaysNoWrite();
     void waitingWithinItsBudgetDelaysNothing_data();
     void waitingWithinItsBudgetDelaysNothing();
+    void shortSleepLatenessWaitedOut();
+    void raisedOnlyWhenWritesAreLate_data();
+    void raisedOnlyWhenWritesAreLate();
     void realClockSmoke();
 };
 
@@ -253,6 +256,59 @@ void SteadyPauseTest::waitingWithinItsBudgetDelaysNothing()
         QVERIFY(offered >= 0ns && offered < std::chrono::milliseconds(std::max(ms, 1)));
         QCOMPARE(offered > 0ns, ms > 0);
     }
+}
+
+void SteadyPauseTest::shortSleepLatenessWaitedOut()
+{
+    // Every sleep wakes 30 us late: once that is learned, the last stretch of each pause is
+    // waited out on the clock and the pause ends on its target instead of 30 us after it.
+    Rig rig;
+    rig.fake.lateness = [](FakeClock::Duration) { return 30us; };
+    FakeClock::TimePoint target;
+    for (int i = 0; i < 300; ++i)
+        target = rig.character(0us, 10) + 10ms;
+    QCOMPARE(rig.fake.now - target, 0ns);
+    // What is waited out stays a small part of the pause: a processor is busy for it.
+    rig.fake.waited = 0ns;
+    rig.character(0us, 10);
+    QVERIFY2(rig.fake.waited <= 100us, qPrintable(QString::number(rig.fake.waited.count())));
+}
+
+void SteadyPauseTest::raisedOnlyWhenWritesAreLate_data()
+{
+    QTest::addColumn<int>("lateUs");   // of every sleep
+    QTest::addColumn<int>("hiccupMs"); // one sleep, once, this much later
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<bool>("raised");
+
+    QTest::newRow("on time") << 0 << 0 << 10 << false;
+    QTest::newRow("learned lateness") << 300 << 0 << 10 << false;
+    QTest::newRow("one hiccup") << 0 << 5 << 10 << false;
+    // The long sleep takes at least half the pause: a 1 ms pause cannot learn 800 us.
+    QTest::newRow("late every time") << 800 << 0 << 1 << true;
+}
+
+void SteadyPauseTest::raisedOnlyWhenWritesAreLate()
+{
+    QFETCH(int, lateUs);
+    QFETCH(int, hiccupMs);
+    QFETCH(int, ms);
+    QFETCH(bool, raised);
+
+    Rig rig;
+    int sleeps = 0;
+    rig.fake.lateness = [&](FakeClock::Duration length) {
+        const bool hiccup = hiccupMs > 0 && ++sleeps == 500;
+        return (length > 100us ? microseconds(lateUs) : 0us) +
+               (hiccup ? std::chrono::milliseconds(hiccupMs) : 0ms);
+    };
+    rig.pause.beginRun();
+    for (int i = 0; i < 2000; ++i)
+        rig.character(20us, ms);
+    rig.pause.endRun();
+    QCOMPARE(rig.pause.raisedAfter().has_value(), raised);
+    // It says how late the writes were, when it raised or at the end.
+    QCOMPARE(rig.pause.lateShare() > SteadyPause::RaiseAboveLateShare, raised);
 }
 
 void SteadyPauseTest::realClockSmoke()

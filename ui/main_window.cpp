@@ -14,11 +14,13 @@
 #include "serial_port_factory.h"
 #include "steady_pause.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -110,6 +112,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     m_listAdapter = std::make_unique<QtMessageList>(*m_messageList, *m_listModel);
 
     startUpMainWindow(m_state, *m_listAdapter, m_services.settingsFile);
+    m_history = std::make_unique<TableHistory>(m_state.Messages, *m_listAdapter);
+    createHistoryActions();
     // Each port option tells where a download on it goes.
     for (int i = 0; i < PortCount; ++i)
         m_portOptions[i]->setToolTip(deviceToolTip(m_state.ports[i]));
@@ -193,6 +197,25 @@ void MainWindow::createControls()
     m_messageList->setFocus(Qt::OtherFocusReason);
 }
 
+void MainWindow::createHistoryActions()
+{
+    QUndoStack &steps = m_history->steps();
+    // Named for the step they would take back or take again ("Undo New", "Redo Modify 12"), and
+    // greyed when there is none.
+    m_undoAction = steps.createUndoAction(this, QStringLiteral("Undo"));
+    m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redoAction = steps.createRedoAction(this, QStringLiteral("Redo"));
+    m_redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    // Both are in the list's context menu; their keys work anywhere in the window but in a text
+    // field (see eventFilter).
+    m_messageList->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_messageList->addAction(m_undoAction);
+    m_messageList->addAction(m_redoAction);
+    for (QLineEdit *edit : {m_goToEdit, m_firstLineEdit, m_secondLineEdit})
+        edit->installEventFilter(this);
+}
+
 void MainWindow::connectEvents()
 {
     connect(m_loadButton, &QPushButton::clicked, this, [this] { loadClicked(); });
@@ -210,12 +233,18 @@ void MainWindow::connectEvents()
 
     connect(m_goToEdit, &QLineEdit::textChanged, this,
             [this](const QString &text) { goToNumberChanged(text); });
+
+    // After an undo or a redo the fields show the current line's halves, as after a click.
+    connect(m_undoAction, &QAction::triggered, this, [this] { listLineClicked(); });
+    connect(m_redoAction, &QAction::triggered, this, [this] { listLineClicked(); });
 }
 
 void MainWindow::loadClicked()
 {
-    LoadMessageFile(m_state.Messages, *m_listAdapter, *m_services.fileDialog,
-                    *m_services.messageBox);
+    m_history->record(QStringLiteral("Load"), [this] {
+        LoadMessageFile(m_state.Messages, *m_listAdapter, *m_services.fileDialog,
+                        *m_services.messageBox);
+    });
 }
 
 void MainWindow::saveAsClicked()
@@ -225,14 +254,18 @@ void MainWindow::saveAsClicked()
 
 void MainWindow::newClicked()
 {
-    ClearMessages(m_state.Messages, *m_listAdapter);
+    m_history->record(QStringLiteral("New"),
+                      [this] { ClearMessages(m_state.Messages, *m_listAdapter); });
     m_messageList->viewport()->repaint();
 }
 
 void MainWindow::modifyClicked()
 {
-    ModifyMessage(m_state.Messages, *m_listAdapter, qint16(m_messageList->currentRow()),
-                  textToBytes(m_firstLineEdit->text()), textToBytes(m_secondLineEdit->text()));
+    const qint16 index = qint16(m_messageList->currentRow());
+    m_history->record(QStringLiteral("Modify %1").arg(index), [this, index] {
+        ModifyMessage(m_state.Messages, *m_listAdapter, index, textToBytes(m_firstLineEdit->text()),
+                      textToBytes(m_secondLineEdit->text()));
+    });
 }
 
 void MainWindow::listLineClicked()
@@ -336,6 +369,22 @@ void MainWindow::closeEvent(QCloseEvent *event)
     if (QWidget *progress = m_progress.window())
         progress->hide();
     event->accept();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // In a text field the undo and redo keys are the field's own and undo its typing; they are
+    // kept from the undo and redo of the table.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+        for (const QAction *action : {m_undoAction, m_redoAction}) {
+            if (action->shortcuts().contains(pressed)) {
+                event->accept();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace norvane

@@ -10,6 +10,7 @@
 #include "qt_message_list.h"
 #include "qt_progress_view.h"
 #include "serial_port.h"
+#include "table_history.h"
 
 #include <QString>
 #include <QWidget>
@@ -17,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -64,9 +66,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
+    void createHistoryActions();
     void connectEvents();
 
     void loadClicked();
@@ -105,6 +109,9 @@ private:
     // What the logic sees of them.
     MessageListModel *m_listModel = nullptr; // shows m_state.Messages in m_messageList
     std::unique_ptr<QtMessageList> m_listAdapter;
+    std::unique_ptr<TableHistory> m_history;
+    QAction *m_undoAction = nullptr;
+    QAction *m_redoAction = nullptr;
     QtProgressView m_progress;
     std::unique_ptr<SerialPort> m_serialPort;
     std::unique_ptr<Pause> m_pause;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStyle>
@@ -294,6 +295,51 @@ private slots:
         QVERIFY(h.window->state().Messages[3].isEmpty());
         QCOMPARE(h.list()->topLine(), 0);
         QCOMPARE(h.fields(), QStringList({"20", first, second}));
+    }
+
+    // Ctrl+Z undoes the table's steps and Ctrl+Shift+Z or Ctrl+Y redo them, keeping selection and
+    // top line and showing the current line in the fields (in a text field the keys are the
+    // field's own: window_system_test). The list's context menu names the steps.
+    void undoAndRedo()
+    {
+        MainWindowHarness h;
+        const QString hello = QStringLiteral("HELLO") + QString(11, ' ');
+        h.modify(3, QStringLiteral("HELLO"));
+        h.firstLineEdit()->clear();
+        typeText(h.firstLineEdit(), QStringLiteral("WORLD"));
+        h.click(h.modifyButton());
+        typeText(h.goToEdit(), QStringLiteral("2"));
+        const auto press = [&](QWidget *w, Qt::KeyboardModifiers modifiers, Qt::Key key) {
+            w->setFocus();
+            QTest::keyClick(w, key, modifiers);
+        };
+        press(h.list(), Qt::ControlModifier, Qt::Key_Z);
+        QCOMPARE(h.line(3), QStringLiteral("  3: ") + hello + QString(16, ' '));
+        QCOMPARE(h.fields(), QStringList({"2", hello, QString(16, ' ')}));
+        QCOMPARE(h.selectedRows(), QList<int>{3});
+        QCOMPARE(h.list()->topLine(), 2);
+        h.click(h.newButton());
+        QCOMPARE(h.line(3), QStringLiteral("  3: "));
+        press(h.modifyButton(), Qt::ControlModifier, Qt::Key_Z);
+        QCOMPARE(h.line(3), QStringLiteral("  3: ") + hello + QString(16, ' '));
+        press(h.list(), Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
+        QCOMPARE(h.line(3), QStringLiteral("  3: "));
+        press(h.list(), Qt::ControlModifier, Qt::Key_Z);
+        press(h.list(), Qt::ControlModifier, Qt::Key_Y);
+        QCOMPARE(h.line(3), QStringLiteral("  3: "));
+
+        // The menu a right click on the list brings up.
+        QStringList menu;
+        QTimer::singleShot(0, h.window.get(), [&] {
+            if (auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (const QAction *action : popup->actions())
+                    menu << action->text() + (action->isEnabled() ? "" : " (greyed)");
+                popup->close();
+            }
+        });
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(10, 10), QPoint(10, 10));
+        QApplication::sendEvent(h.list()->viewport(), &rightClick);
+        QCOMPARE(menu, QStringList({"Undo New", "Redo (greyed)"}));
     }
 
     void goToNumber_data()

@@ -114,6 +114,9 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     startUpMainWindow(m_state, *m_listAdapter, m_services.settingsFile);
     m_history = std::make_unique<TableHistory>(m_state.Messages, *m_listAdapter);
     createHistoryActions();
+    // The empty table of the start is taken as stored: nothing to recover until the user edits.
+    m_recovery = std::make_unique<RecoveryCopies>(m_state.Messages, m_services.recoveryFolder,
+                                                  m_services.recoveryInterval);
     // Each port option tells where a download on it goes.
     for (int i = 0; i < PortCount; ++i)
         m_portOptions[i]->setToolTip(deviceToolTip(m_state.ports[i]));
@@ -241,15 +244,19 @@ void MainWindow::connectEvents()
 
 void MainWindow::loadClicked()
 {
-    m_history->record(QStringLiteral("Load"), [this] {
-        LoadMessageFile(m_state.Messages, *m_listAdapter, *m_services.fileDialog,
-                        *m_services.messageBox);
+    bool loaded = false;
+    m_history->record(QStringLiteral("Load"), [this, &loaded] {
+        loaded = LoadMessageFile(m_state.Messages, *m_listAdapter, *m_services.fileDialog,
+                                 *m_services.messageBox);
     });
+    if (loaded)
+        m_recovery->markStored();
 }
 
 void MainWindow::saveAsClicked()
 {
-    SaveMessageFile(m_state.Messages, *m_services.fileDialog, *m_services.messageBox);
+    if (SaveMessageFile(m_state.Messages, *m_services.fileDialog, *m_services.messageBox))
+        m_recovery->markStored();
 }
 
 void MainWindow::newClicked()
@@ -365,9 +372,11 @@ void MainWindow::comeBack()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // Closing the main window ends the program, the progress window with it.
+    // Closing the main window ends the program, the progress window with it; unsaved work is
+    // kept in one more recovery copy.
     if (QWidget *progress = m_progress.window())
         progress->hide();
+    m_recovery->writeCopy();
     event->accept();
 }
 

@@ -2,9 +2,11 @@
 
 #include "charset.h"
 #include "field_input_filter.h"
+#include "message_file.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QLabel>
@@ -340,6 +342,40 @@ private slots:
         QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(10, 10), QPoint(10, 10));
         QApplication::sendEvent(h.list()->viewport(), &rightClick);
         QCOMPARE(menu, QStringList({"Undo New", "Redo (greyed)"}));
+    }
+
+    // Closing with unsaved work writes a recovery copy that loads as the table; a table a file
+    // holds, as after Save As or Load, or undone to the start, writes none.
+    void recoveryCopyAtClose_data()
+    {
+        QTest::addColumn<QString>("after"); // what follows an edit
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("nothing") << QString() << true;
+        QTest::newRow("Save As") << QStringLiteral("save") << false;
+        QTest::newRow("Load") << QStringLiteral("load") << false;
+        QTest::newRow("undo") << QStringLiteral("undo") << false;
+    }
+    void recoveryCopyAtClose()
+    {
+        QFETCH(QString, after);
+        QFETCH(bool, copied);
+        MainWindowHarness h;
+        h.dialog->answer = h.dir.filePath(QStringLiteral("messages.txt"));
+        QVERIFY(writeMessageFile(*h.dialog->answer, MessageTable()));
+        h.modify(4, QStringLiteral("four"));
+        if (after == "save")
+            h.click(h.saveAsButton());
+        if (after == "load")
+            h.click(h.loadButton());
+        if (after == "undo")
+            QTest::keyClick(h.list(), Qt::Key_Z, Qt::ControlModifier);
+        h.window->close();
+        const QDir folder(h.recoveryFolder());
+        const QStringList copies = folder.entryList(QDir::Files);
+        QCOMPARE(copies.size(), copied ? 1 : 0);
+        MessageTable loaded;
+        QVERIFY(!copied || readMessageFile(folder.filePath(copies.at(0)), loaded));
+        QVERIFY(!copied || loaded == h.window->state().Messages);
     }
 
     void goToNumber_data()

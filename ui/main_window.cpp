@@ -323,6 +323,9 @@ void MainWindow::download(bool selectedOnly)
         return;
     m_downloading = true;
     const DownloadRequest request = downloadRequest(selectedOnly);
+    // Nothing can change the table while the run goes on: unsaved work is copied now, so that no
+    // copy is written, and no character held up by it, during the run.
+    m_recovery->writeCopy();
 
     // The port options are greyed, then the progress window takes this window's place.
     setPortOptionsEnabled(false);

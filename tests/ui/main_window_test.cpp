@@ -582,7 +582,13 @@ private slots:
         h.clickLine(6, Qt::ShiftModifier);
         QCOMPARE(h.selectedRows(), (QList<int>{3, 4, 5, 6}));
 
+        // Unsaved work is copied before the run, not during it.
+        qsizetype copies = -1;
+        h.pause->onFirstPause = [&] {
+            copies = QDir(h.recoveryFolder()).entryList(QDir::Files).size();
+        };
         h.click(h.sendSelectionButton());
+        QCOMPARE(copies, 1);
         const QByteArray crlf = "\r\n";
         QCOMPARE(h.port->bytes, emptyPair(3, crlf) + "N4\r\nMfour" + QByteArray(28, ' ') + crlf +
                                     emptyPair(5, crlf) + emptyPair(6, crlf));

@@ -30,6 +30,7 @@
 
 #include <chrono>
 #include <optional>
+#include <tuple>
 
 namespace norvane {
 
@@ -198,6 +199,32 @@ void MainWindow::createControls()
     for (int i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     m_messageList->setFocus(Qt::OtherFocusReason);
+
+    // What a screen reader says of a control besides its own text: a name where the control shows
+    // none, and what it is for. The port options' descriptions are their tooltips, the devices.
+    const std::tuple<QWidget *, QString, QString> spoken[] = {
+        {m_messageList, QStringLiteral("Messages"),
+         QStringLiteral("The 1000 messages, each as its number and text")},
+        {m_goToEdit, QStringLiteral("Go to number"),
+         QStringLiteral("Scrolls the list so that this message number is the top line")},
+        {m_firstLineEdit, QStringLiteral("First display line"),
+         QStringLiteral("Characters 1 to 16 of the current message")},
+        {m_secondLineEdit, QStringLiteral("Second display line"),
+         QStringLiteral("Characters 17 to 32 of the current message")},
+        {m_loadButton, {}, QStringLiteral("Reads a message file into the table")},
+        {m_saveAsButton, {}, QStringLiteral("Writes the table to a message file")},
+        {m_newButton, {}, QStringLiteral("Empties all 1000 messages")},
+        {m_sendAllButton, {}, QStringLiteral("Sends messages 0 to 999 to the display")},
+        {m_sendSelectionButton, {}, QStringLiteral("Sends the selected messages to the display")},
+        {m_modifyButton, {}, QStringLiteral("Stores the two display lines as the current message")},
+        {m_crCheck, {}, QStringLiteral("Ends every record with a carriage return")},
+        {m_lfCheck, {}, QStringLiteral("Ends every record with a line feed")},
+    };
+    for (const auto &[control, name, description] : spoken) {
+        if (!name.isEmpty())
+            control->setAccessibleName(name);
+        control->setAccessibleDescription(description);
+    }
 }
 
 void MainWindow::createHistoryActions()

@@ -4,6 +4,7 @@
 #include "field_input_filter.h"
 #include "message_file.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -119,6 +120,33 @@ private slots:
                         textArea(edit).width());
             QCOMPARE_LE(metrics.height(), textArea(edit).height());
         }
+    }
+
+    // A screen reader names every control, each differently, the fields and the list by what
+    // they hold; visible texts and object names stay (startUpStateLayoutAndFonts).
+    void accessibleNames()
+    {
+        MainWindowHarness h;
+        const auto spoken = [](QWidget *w, QAccessible::Text text) {
+            return QAccessible::queryAccessibleInterface(w)->text(text);
+        };
+        const std::pair<QWidget *, QString> fields[] = {
+            {h.list(), QStringLiteral("Messages")},
+            {h.goToEdit(), QStringLiteral("Go to number")},
+            {h.firstLineEdit(), QStringLiteral("First display line")},
+            {h.secondLineEdit(), QStringLiteral("Second display line")}};
+        for (const auto &[field, name] : fields) {
+            QCOMPARE(spoken(field, QAccessible::Name), name);
+            QVERIFY(!spoken(field, QAccessible::Description).isEmpty());
+        }
+        // The label "Go to number" says what its field says.
+        QSet<QString> names;
+        for (QWidget *control : h.window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (control->objectName() != objectName::GoToLabel)
+                names << spoken(control, QAccessible::Name);
+        }
+        names.remove(QString());
+        QCOMPARE(names.size(), 16);
     }
 
     void fieldLimits_data()

@@ -9,15 +9,16 @@ namespace norvane {
 
 namespace {
 
+// An entry a step changed and its other content: before the change while the step is done,
+// after it while the step is undone.
 struct EntryChange
 {
     int number;
-    QByteArray before;
-    QByteArray after;
+    QByteArray other;
 };
 
-// One step: the entries an operation changed. It is pushed once the operation has run, so its
-// first redo finds the table already changed.
+// One step: the entries an operation changed. Undo and redo swap each with its other content. It
+// is pushed once the operation has run, so its first redo finds the table already changed.
 class TableStep : public QUndoCommand
 {
 public:
@@ -27,21 +28,21 @@ public:
     {
     }
 
-    void undo() override { setEntries(&EntryChange::before); }
+    void undo() override { swapEntries(); }
     void redo() override
     {
         if (m_pushed) {
             m_pushed = false;
             return;
         }
-        setEntries(&EntryChange::after);
+        swapEntries();
     }
 
 private:
-    void setEntries(QByteArray EntryChange::*side)
+    void swapEntries()
     {
-        for (const EntryChange &change : m_changes)
-            m_messages[std::size_t(change.number)] = change.*side;
+        for (EntryChange &change : m_changes)
+            m_messages[std::size_t(change.number)].swap(change.other);
         if (m_changes.size() == 1)
             m_list.lineChanged(m_changes.front().number);
         else
@@ -69,9 +70,8 @@ void TableHistory::record(const QString &name, const std::function<void()> &chan
     change();
     std::vector<EntryChange> changes;
     for (int n = 0; n < MessageCount; ++n) {
-        const QByteArray &after = m_messages[std::size_t(n)];
-        if (after != before[std::size_t(n)])
-            changes.push_back({n, before[std::size_t(n)], after});
+        if (m_messages[std::size_t(n)] != before[std::size_t(n)])
+            changes.push_back({n, before[std::size_t(n)]});
     }
     if (!changes.empty())
         m_steps.push(new TableStep(name, std::move(changes), m_messages, m_list));

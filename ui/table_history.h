@@ -9,9 +9,10 @@
 namespace norvane {
 
 // The table's changes as steps that can be undone and redone, newest last. A step keeps only the
-// entries it changed, before and after, so a hundred steps of whole tables stay within a few
-// megabytes. Undoing or redoing a step sets those entries back and shows them in the list anew,
-// keeping its selection, current line and top line.
+// entries it changed, each in the content the table does not hold at the moment, so a hundred
+// steps that each replace the whole table take at most about twelve megabytes. Undoing or redoing a
+// step puts those entries as they were before or after it and shows them in the list anew, keeping
+// its selection, current line and top line.
 class TableHistory
 {
 public:

@@ -15,6 +15,9 @@ public:
     virtual void rebuild() = 0;
     // Line i is shown anew from its entry; no other line changes.
     virtual void lineChanged(int i) = 0;
+    // Every line is shown anew from the table; the selection, the current line and the top line
+    // stay as they are.
+    virtual void linesChanged() = 0;
     // Scrolls so that line i is the first visible line, or as near to that as scrolling allows.
     virtual void setTopLine(int i) = 0;
 };

@@ -10,24 +10,28 @@
 
 namespace norvane {
 
-void LoadMessageFile(MessageTable &Messages, MessageList &list, FileDialog &dialog,
+bool LoadMessageFile(MessageTable &Messages, MessageList &list, FileDialog &dialog,
                      MessageBoxView &messageBox)
 {
     const std::optional<QString> fileName = dialog.showOpen();
     if (!fileName)
-        return;
-    if (!fileName->isEmpty() && !readMessageFile(*fileName, Messages))
+        return false;
+    const bool read = !fileName->isEmpty() && readMessageFile(*fileName, Messages);
+    if (!fileName->isEmpty() && !read)
         messageBox.showMessage(QStringLiteral("Error while reading data from file: ") + *fileName);
     RefreshList(list);
+    return read;
 }
 
-void SaveMessageFile(const MessageTable &Messages, FileDialog &dialog, MessageBoxView &messageBox)
+bool SaveMessageFile(const MessageTable &Messages, FileDialog &dialog, MessageBoxView &messageBox)
 {
     const std::optional<QString> fileName = dialog.showSave();
     if (!fileName || fileName->isEmpty())
-        return;
-    if (!writeMessageFile(*fileName, Messages))
+        return false;
+    const bool written = writeMessageFile(*fileName, Messages);
+    if (!written)
         messageBox.showMessage(QStringLiteral("Error while writing data to file: ") + *fileName);
+    return written;
 }
 
 // Entries are replaced one by one as their fields arrive, so a file that ends early still

@@ -14,11 +14,13 @@
 #include "serial_port_factory.h"
 #include "steady_pause.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,6 +30,7 @@
 
 #include <chrono>
 #include <optional>
+#include <tuple>
 
 namespace norvane {
 
@@ -110,6 +113,11 @@ MainWindow::MainWindow(MainWindowServices services, QWidget *parent)
     m_listAdapter = std::make_unique<QtMessageList>(*m_messageList, *m_listModel);
 
     startUpMainWindow(m_state, *m_listAdapter, m_services.settingsFile);
+    m_history = std::make_unique<TableHistory>(m_state.Messages, *m_listAdapter);
+    createHistoryActions();
+    // The empty table of the start is taken as stored: nothing to recover until the user edits.
+    m_recovery = std::make_unique<RecoveryCopies>(m_state.Messages, m_services.recoveryFolder,
+                                                  m_services.recoveryInterval);
     // Each port option tells where a download on it goes.
     for (int i = 0; i < PortCount; ++i)
         m_portOptions[i]->setToolTip(deviceToolTip(m_state.ports[i]));
@@ -191,6 +199,51 @@ void MainWindow::createControls()
     for (int i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     m_messageList->setFocus(Qt::OtherFocusReason);
+
+    // What a screen reader says of a control besides its own text: a name where the control shows
+    // none, and what it is for. The port options' descriptions are their tooltips, the devices.
+    const std::tuple<QWidget *, QString, QString> spoken[] = {
+        {m_messageList, QStringLiteral("Messages"),
+         QStringLiteral("The 1000 messages, each as its number and text")},
+        {m_goToEdit, QStringLiteral("Go to number"),
+         QStringLiteral("Scrolls the list so that this message number is the top line")},
+        {m_firstLineEdit, QStringLiteral("First display line"),
+         QStringLiteral("Characters 1 to 16 of the current message")},
+        {m_secondLineEdit, QStringLiteral("Second display line"),
+         QStringLiteral("Characters 17 to 32 of the current message")},
+        {m_loadButton, {}, QStringLiteral("Reads a message file into the table")},
+        {m_saveAsButton, {}, QStringLiteral("Writes the table to a message file")},
+        {m_newButton, {}, QStringLiteral("Empties all 1000 messages")},
+        {m_sendAllButton, {}, QStringLiteral("Sends messages 0 to 999 to the display")},
+        {m_sendSelectionButton, {}, QStringLiteral("Sends the selected messages to the display")},
+        {m_modifyButton, {}, QStringLiteral("Stores the two display lines as the current message")},
+        {m_crCheck, {}, QStringLiteral("Ends every record with a carriage return")},
+        {m_lfCheck, {}, QStringLiteral("Ends every record with a line feed")},
+    };
+    for (const auto &[control, name, description] : spoken) {
+        if (!name.isEmpty())
+            control->setAccessibleName(name);
+        control->setAccessibleDescription(description);
+    }
+}
+
+void MainWindow::createHistoryActions()
+{
+    QUndoStack &steps = m_history->steps();
+    // Named for the step they would take back or take again ("Undo New", "Redo Modify 12"), and
+    // greyed when there is none.
+    m_undoAction = steps.createUndoAction(this, QStringLiteral("Undo"));
+    m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redoAction = steps.createRedoAction(this, QStringLiteral("Redo"));
+    m_redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    // Both are in the list's context menu; their keys work anywhere in the window but in a text
+    // field (see eventFilter).
+    m_messageList->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_messageList->addAction(m_undoAction);
+    m_messageList->addAction(m_redoAction);
+    for (QLineEdit *edit : {m_goToEdit, m_firstLineEdit, m_secondLineEdit})
+        edit->installEventFilter(this);
 }
 
 void MainWindow::connectEvents()
@@ -210,29 +263,43 @@ void MainWindow::connectEvents()
 
     connect(m_goToEdit, &QLineEdit::textChanged, this,
             [this](const QString &text) { goToNumberChanged(text); });
+
+    // After an undo or a redo the fields show the current line's halves, as after a click.
+    connect(m_undoAction, &QAction::triggered, this, [this] { listLineClicked(); });
+    connect(m_redoAction, &QAction::triggered, this, [this] { listLineClicked(); });
 }
 
 void MainWindow::loadClicked()
 {
-    LoadMessageFile(m_state.Messages, *m_listAdapter, *m_services.fileDialog,
-                    *m_services.messageBox);
+    bool loaded = false;
+    m_history->record(QStringLiteral("Load"), [this, &loaded] {
+        loaded = LoadMessageFile(m_state.Messages, *m_listAdapter, *m_services.fileDialog,
+                                 *m_services.messageBox);
+    });
+    if (loaded)
+        m_recovery->markStored();
 }
 
 void MainWindow::saveAsClicked()
 {
-    SaveMessageFile(m_state.Messages, *m_services.fileDialog, *m_services.messageBox);
+    if (SaveMessageFile(m_state.Messages, *m_services.fileDialog, *m_services.messageBox))
+        m_recovery->markStored();
 }
 
 void MainWindow::newClicked()
 {
-    ClearMessages(m_state.Messages, *m_listAdapter);
+    m_history->record(QStringLiteral("New"),
+                      [this] { ClearMessages(m_state.Messages, *m_listAdapter); });
     m_messageList->viewport()->repaint();
 }
 
 void MainWindow::modifyClicked()
 {
-    ModifyMessage(m_state.Messages, *m_listAdapter, qint16(m_messageList->currentRow()),
-                  textToBytes(m_firstLineEdit->text()), textToBytes(m_secondLineEdit->text()));
+    const qint16 index = qint16(m_messageList->currentRow());
+    m_history->record(QStringLiteral("Modify %1").arg(index), [this, index] {
+        ModifyMessage(m_state.Messages, *m_listAdapter, index, textToBytes(m_firstLineEdit->text()),
+                      textToBytes(m_secondLineEdit->text()));
+    });
 }
 
 void MainWindow::listLineClicked()
@@ -283,6 +350,9 @@ void MainWindow::download(bool selectedOnly)
         return;
     m_downloading = true;
     const DownloadRequest request = downloadRequest(selectedOnly);
+    // Nothing can change the table while the run goes on: unsaved work is copied now, so that no
+    // copy is written, and no character held up by it, during the run.
+    m_recovery->writeCopy();
 
     // The port options are greyed, then the progress window takes this window's place.
     setPortOptionsEnabled(false);
@@ -332,10 +402,28 @@ void MainWindow::comeBack()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // Closing the main window ends the program, the progress window with it.
+    // Closing the main window ends the program, the progress window with it; unsaved work is
+    // kept in one more recovery copy.
     if (QWidget *progress = m_progress.window())
         progress->hide();
+    m_recovery->writeCopy();
     event->accept();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // In a text field the undo and redo keys are the field's own and undo its typing; they are
+    // kept from the undo and redo of the table.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+        for (const QAction *action : {m_undoAction, m_redoAction}) {
+            if (action->shortcuts().contains(pressed)) {
+                event->accept();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace norvane

@@ -9,7 +9,9 @@
 #include "pause.h"
 #include "qt_message_list.h"
 #include "qt_progress_view.h"
+#include "recovery_copies.h"
 #include "serial_port.h"
+#include "table_history.h"
 
 #include <QString>
 #include <QWidget>
@@ -17,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -35,7 +38,8 @@ std::unique_ptr<SteadyPause> makeWindowPause();
 
 // What the main window works with besides its widgets. Whatever is left empty gets the real
 // component: the Qt serial port on the devices read at start-up, the steady pause, the Qt file
-// dialog and message box, and "setup.ini" in the working directory.
+// dialog and message box, "setup.ini" in the working directory, and recovery copies of unsaved
+// work every minute in the user's data folder (an empty folder name writes none).
 struct MainWindowServices
 {
     std::function<std::unique_ptr<SerialPort>(const PortDevices &)> makeSerialPort;
@@ -43,6 +47,8 @@ struct MainWindowServices
     std::unique_ptr<FileDialog> fileDialog;
     std::unique_ptr<MessageBoxView> messageBox;
     QString settingsFile = SettingsFileName;
+    QString recoveryFolder = RecoveryCopies::defaultFolder();
+    std::chrono::milliseconds recoveryInterval = std::chrono::minutes(1);
 };
 
 // The main window: the message list, the fields, the buttons, the port and terminator choices.
@@ -64,9 +70,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
+    void createHistoryActions();
     void connectEvents();
 
     void loadClicked();
@@ -105,6 +113,10 @@ private:
     // What the logic sees of them.
     MessageListModel *m_listModel = nullptr; // shows m_state.Messages in m_messageList
     std::unique_ptr<QtMessageList> m_listAdapter;
+    std::unique_ptr<TableHistory> m_history;
+    QAction *m_undoAction = nullptr;
+    QAction *m_redoAction = nullptr;
+    std::unique_ptr<RecoveryCopies> m_recovery;
     QtProgressView m_progress;
     std::unique_ptr<SerialPort> m_serialPort;
     std::unique_ptr<Pause> m_pause;

@@ -41,4 +41,9 @@ void MessageListModel::rowChanged(int row)
         emit dataChanged(changed, changed, {Qt::DisplayRole});
 }
 
+void MessageListModel::rowsChanged()
+{
+    emit dataChanged(index(0), index(MessageCount - 1), {Qt::DisplayRole});
+}
+
 } // namespace norvane

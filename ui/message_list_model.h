@@ -22,6 +22,8 @@ public:
     void reset();
     // Row `row` has changed; selection and current row stay.
     void rowChanged(int row);
+    // Every row has changed; selection and current row stay.
+    void rowsChanged();
 
 private:
     const MessageTable &m_table;

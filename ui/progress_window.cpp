@@ -29,6 +29,9 @@ ProgressWindow::ProgressWindow()
     m_bar->setValue(0);
     m_bar->setTextVisible(false);
     m_bar->setFocusPolicy(Qt::NoFocus);
+    m_bar->setAccessibleName(QStringLiteral("Progress"));
+    m_bar->setAccessibleDescription(QStringLiteral("How far the download has come through the "
+                                                   "message numbers 0 to 999"));
 
     // The label's lower edge lies 4 pixels below the client area; its top-aligned digits stay
     // visible.
@@ -37,6 +40,7 @@ ProgressWindow::ProgressWindow()
     m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_label->setFont(smallLabelFont(6.75, QStringLiteral("999"), m_label->width()));
     m_label->setFocusPolicy(Qt::NoFocus);
+    m_label->setAccessibleDescription(QStringLiteral("The number of the message being sent"));
 
     setGeometry(QRect(ClientPosition, ClientSize));
 }

@@ -16,6 +16,11 @@ void QtMessageList::lineChanged(int i)
     m_model.rowChanged(i);
 }
 
+void QtMessageList::linesChanged()
+{
+    m_model.rowsChanged();
+}
+
 void QtMessageList::setTopLine(int i)
 {
     const QModelIndex line = m_model.index(i);

@@ -16,6 +16,7 @@ public:
 
     void rebuild() override;
     void lineChanged(int i) override;
+    void linesChanged() override;
     void setTopLine(int i) override;
 
 private:

@@ -8,7 +8,7 @@
 namespace norvane::test {
 
 // A message list over a table that keeps the lines it shows, its top line and how often it was
-// rebuilt.
+// rebuilt or shown anew whole.
 class FakeList : public MessageList
 {
 public:
@@ -27,6 +27,12 @@ public:
         lines[i] = FormatListLine(m_table[std::size_t(i)], qint16(i));
         ++replacements;
     }
+    void linesChanged() override
+    {
+        for (int n = 0; n < MessageCount; ++n)
+            lines[n] = FormatListLine(m_table[std::size_t(n)], qint16(n));
+        ++redraws;
+    }
     void setTopLine(int i) override
     {
         topLine = i;
@@ -37,6 +43,7 @@ public:
     int topLine = 0;
     int clears = 0;
     int replacements = 0;
+    int redraws = 0;
     int topLineCalls = 0;
 
 private:

@@ -120,15 +120,15 @@ struct Window
     FakeFileDialog dialog;
     FakeMessageBox messageBox;
 
-    void load(const std::optional<QString> &name)
+    bool load(const std::optional<QString> &name)
     {
         dialog.answer = name;
-        LoadMessageFile(Messages, list, dialog, messageBox);
+        return LoadMessageFile(Messages, list, dialog, messageBox);
     }
-    void save(const std::optional<QString> &name)
+    bool save(const std::optional<QString> &name)
     {
         dialog.answer = name;
-        SaveMessageFile(Messages, dialog, messageBox);
+        return SaveMessageFile(Messages, dialog, messageBox);
     }
 };
 
@@ -375,9 +375,9 @@ private slots:
         w.Messages[999] = "last,";
 
         const QString name = m_dir->filePath("tricky.txt");
-        w.save(name);
+        QVERIFY(w.save(name));
         Window other;
-        other.load(name);
+        QVERIFY(other.load(name));
         QVERIFY(w.messageBox.texts.isEmpty());
         QVERIFY(other.messageBox.texts.isEmpty());
         for (int k = 0; k < MessageCount; ++k)
@@ -442,10 +442,12 @@ private slots:
             QVERIFY(QFile::setPermissions(name, QFileDevice::WriteOwner));
         }
         Window w;
+        bool loaded = true;
         if (tag.startsWith("FIFO"))
-            QVERIFY(finishesWithoutWriter(name, [&] { w.load(name); }));
+            QVERIFY(finishesWithoutWriter(name, [&] { loaded = w.load(name); }));
         else
-            w.load(name);
+            loaded = w.load(name);
+        QCOMPARE(loaded, replaced == MessageCount);
         QCOMPARE(w.messageBox.texts,
                  replaced == MessageCount ? QStringList() : QStringList{ReadError + name});
         for (const auto &[k, entry] : checks)
@@ -463,11 +465,11 @@ private slots:
     void cancelOrEmptyName()
     {
         Window w;
-        w.load(std::nullopt);
-        w.save(std::nullopt);
+        QVERIFY(!w.load(std::nullopt));
+        QVERIFY(!w.save(std::nullopt));
         QCOMPARE(w.list.clears, 0);
-        w.load(QString());
-        w.save(QString());
+        QVERIFY(!w.load(QString()));
+        QVERIFY(!w.save(QString()));
         QCOMPARE(w.list.clears, 1);
         QCOMPARE(w.dialog.opens, 2);
         QCOMPARE(w.dialog.saves, 2);
@@ -542,10 +544,11 @@ private slots:
             small.rlim_cur = rlim_t(sizeLimit);
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        w.save(name);
+        const bool written = w.save(name);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
 
+        QVERIFY(!written);
         QCOMPARE(w.messageBox.texts, QStringList{WriteError + name});
         QCOMPARE(entriesOf(dir), entriesBefore);
         const struct stat after = statOf(name);

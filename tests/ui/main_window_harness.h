@@ -63,6 +63,7 @@ struct MainWindowHarness
         services.fileDialog.reset(dialog = new FakeFileDialog);
         services.messageBox.reset(messageBox = new FakeMessageBox);
         services.settingsFile = dir.filePath(SettingsFileName);
+        services.recoveryFolder = recoveryFolder();
         QFile file(services.settingsFile);
         if (!settings.isEmpty() && file.open(QIODevice::WriteOnly))
             file.write(settings);
@@ -97,6 +98,9 @@ struct MainWindowHarness
     {
         return child<QRadioButton>(objectName::PortOptions.at(i));
     }
+
+    // Where the window keeps its recovery copies.
+    QString recoveryFolder() const { return dir.filePath(QStringLiteral("unsaved")); }
 
     QModelIndex index(int i) const { return list()->model()->index(i, 0); }
     QString line(int i) const { return index(i).data().toString(); }

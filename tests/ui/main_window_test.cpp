@@ -2,12 +2,16 @@
 
 #include "charset.h"
 #include "field_input_filter.h"
+#include "message_file.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStyle>
@@ -116,6 +120,25 @@ private slots:
                         textArea(edit).width());
             QCOMPARE_LE(metrics.height(), textArea(edit).height());
         }
+    }
+
+    // A screen reader names every control, each differently (the label "Go to number" as its
+    // field), the fields and the list by what they hold.
+    void accessibleNames()
+    {
+        MainWindowHarness h;
+        QStringList names;
+        const QList<QWidget *> named = {h.list(), h.goToEdit(), h.firstLineEdit(),
+                                        h.secondLineEdit()};
+        for (QWidget *w : named)
+            names << QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        QCOMPARE(names, QStringList({"Messages", "Go to number", "First display line",
+                                     "Second display line"}));
+        QSet<QString> distinct;
+        for (QWidget *w : h.window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            distinct << QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        distinct.remove(QString());
+        QCOMPARE(distinct.size(), 17 - 1);
     }
 
     void fieldLimits_data()
@@ -294,6 +317,75 @@ private slots:
         QVERIFY(h.window->state().Messages[3].isEmpty());
         QCOMPARE(h.list()->topLine(), 0);
         QCOMPARE(h.fields(), QStringList({"20", first, second}));
+    }
+
+    // Ctrl+Z undoes "New" and Ctrl+Shift+Z or Ctrl+Y redo it, keeping selection and top line and
+    // showing the current line in the fields (in a text field the keys are the field's own:
+    // window_system_test). The list's context menu names the steps.
+    void undoAndRedo()
+    {
+        MainWindowHarness h;
+        const QString hello = QStringLiteral("HELLO") + QString(11, ' ');
+        h.modify(3, QStringLiteral("HELLO"));
+        h.click(h.newButton());
+        h.clickLine(3);
+        typeText(h.goToEdit(), QStringLiteral("2"));
+        const auto press = [&](QWidget *w, Qt::KeyboardModifiers modifiers, Qt::Key key) {
+            w->setFocus();
+            QTest::keyClick(w, key, modifiers);
+        };
+        press(h.list(), Qt::ControlModifier, Qt::Key_Z);
+        QCOMPARE(h.line(3), QStringLiteral("  3: ") + hello + QString(16, ' '));
+        QCOMPARE(h.fields(), QStringList({"2", hello, QString(16, ' ')}));
+        QCOMPARE(h.selectedRows(), QList<int>{3});
+        QCOMPARE(h.list()->topLine(), 2);
+        press(h.modifyButton(), Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
+        QCOMPARE(h.line(3), QStringLiteral("  3: "));
+        press(h.list(), Qt::ControlModifier, Qt::Key_Z);
+        press(h.list(), Qt::ControlModifier, Qt::Key_Y);
+        QCOMPARE(h.line(3), QStringLiteral("  3: "));
+
+        // The menu a right click on the list brings up.
+        QStringList menu;
+        QTimer::singleShot(0, h.window.get(), [&] {
+            if (auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (const QAction *action : popup->actions())
+                    menu << action->text() + (action->isEnabled() ? "" : " (greyed)");
+                popup->close();
+            }
+        });
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(10, 10), QPoint(10, 10));
+        QApplication::sendEvent(h.list()->viewport(), &rightClick);
+        QCOMPARE(menu, QStringList({"Undo New", "Redo (greyed)"}));
+    }
+
+    // Closing with unsaved work writes a recovery copy; a table a file holds, as after Save As
+    // or Load, or undone to the start, writes none.
+    void recoveryCopyAtClose_data()
+    {
+        QTest::addColumn<QString>("after"); // what follows an edit
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("nothing") << QString() << true;
+        QTest::newRow("Save As") << QStringLiteral("save") << false;
+        QTest::newRow("Load") << QStringLiteral("load") << false;
+        QTest::newRow("undo") << QStringLiteral("undo") << false;
+    }
+    void recoveryCopyAtClose()
+    {
+        QFETCH(QString, after);
+        QFETCH(bool, copied);
+        MainWindowHarness h;
+        h.dialog->answer = h.dir.filePath(QStringLiteral("messages.txt"));
+        QVERIFY(writeMessageFile(*h.dialog->answer, MessageTable()));
+        h.modify(4, QStringLiteral("four"));
+        if (after == "save")
+            h.click(h.saveAsButton());
+        if (after == "load")
+            h.click(h.loadButton());
+        if (after == "undo")
+            QTest::keyClick(h.list(), Qt::Key_Z, Qt::ControlModifier);
+        h.window->close();
+        QCOMPARE(QDir(h.recoveryFolder()).entryList(QDir::Files).size(), copied ? 1 : 0);
     }
 
     void goToNumber_data()
@@ -500,7 +592,13 @@ private slots:
         h.clickLine(6, Qt::ShiftModifier);
         QCOMPARE(h.selectedRows(), (QList<int>{3, 4, 5, 6}));
 
+        // Unsaved work is copied before the run, not during it.
+        qsizetype copies = -1;
+        h.pause->onFirstPause = [&] {
+            copies = QDir(h.recoveryFolder()).entryList(QDir::Files).size();
+        };
         h.click(h.sendSelectionButton());
+        QCOMPARE(copies, 1);
         const QByteArray crlf = "\r\n";
         QCOMPARE(h.port->bytes, emptyPair(3, crlf) + "N4\r\nMfour" + QByteArray(28, ' ') + crlf +
                                     emptyPair(5, crlf) + emptyPair(6, crlf));

@@ -1,6 +1,7 @@
 #include "progress_window.h"
 #include "qt_progress_view.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -46,6 +47,14 @@ private slots:
         for (const char *digits : {"888", "999"})
             QCOMPARE_LE(metrics.horizontalAdvance(digits), window.label()->width());
         QCOMPARE_LE(window.label()->y() + metrics.ascent() + metrics.descent(), window.height());
+
+        // A screen reader names the bar and tells what the number is.
+        QCOMPARE(
+            QAccessible::queryAccessibleInterface(window.progressBar())->text(QAccessible::Name),
+            QStringLiteral("Progress"));
+        QVERIFY(!QAccessible::queryAccessibleInterface(window.label())
+                     ->text(QAccessible::Description)
+                     .isEmpty());
     }
 
     // The window is made, hidden, when a download starts, and starts with an empty bar.

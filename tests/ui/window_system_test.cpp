@@ -1,11 +1,13 @@
 #include "main_window_harness.h"
 
 #include <QApplication>
+#include <QLineEdit>
 
 using namespace norvane;
 using namespace norvane::test;
 
-// What only a real window system shows: which window has the keyboard.
+// What only a real window system shows: which window has the keyboard, and the keys as X11 binds
+// them.
 class WindowSystemTest : public QObject
 {
     Q_OBJECT
@@ -36,6 +38,31 @@ private slots:
         };
         QTRY_VERIFY2(h.window->isActiveWindow(), qPrintable(focus()));
         QCOMPARE(QApplication::focusWidget(), h.sendSelectionButton());
+    }
+
+    // In a text field the undo and redo keys are the field's own, Ctrl+Y too, which X11's key
+    // scheme leaves unbound there: none of them undoes or redoes the table.
+    void historyKeysStayInTextFields()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X display (DISPLAY is not set)");
+        MainWindowHarness h;
+        h.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+        h.modify(1, QStringLiteral("one"));
+        h.modify(2, QStringLiteral("two"));
+        h.list()->setFocus();
+        QTest::keyClick(h.list(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(h.line(2), QStringLiteral("  2: "));
+
+        const MessageTable table = h.window->state().Messages;
+        for (QLineEdit *edit : {h.goToEdit(), h.firstLineEdit(), h.secondLineEdit()}) {
+            edit->setFocus();
+            for (const QKeyCombination keys :
+                 {Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z})
+                QTest::keyClick(edit, keys.key(), keys.keyboardModifiers());
+        }
+        QVERIFY(h.window->state().Messages == table);
     }
 };
 

@@ -28,9 +28,9 @@ public:
     bool write(char c) override;
     bool drain() override { return m_port.drain(); }
     void close() override { m_port.close(); }
-    void setWaitInterruption(WaitInterruption interrupted) override
+    void setWaitInterruption(const WaitInterruption &interrupted) override
     {
-        m_port.setWaitInterruption(std::move(interrupted));
+        m_port.setWaitInterruption(interrupted);
     }
     QString errorString() const override { return m_port.errorString(); }
 

@@ -31,9 +31,9 @@ public:
     virtual bool drain() = 0;
     // Releases the port without touching its line settings. Does nothing when it is closed.
     virtual void close() = 0;
-    // From now on the port's waits also end when `interrupted` answers true. A port whose waits
-    // are all short may ignore it.
-    virtual void setWaitInterruption(WaitInterruption interrupted) { (void)interrupted; }
+    // From now on the port's waits also end when the interruption given answers true. A port
+    // whose waits are all short may ignore it.
+    virtual void setWaitInterruption(const WaitInterruption &) {}
     // Why the last open(), write() or drain() failed, in plain words for the user (one line, no
     // device name); empty when nothing has failed or no reason is known.
     virtual QString errorString() const = 0;

@@ -101,10 +101,10 @@ void NetworkSerialPort::close()
     m_connection.close(QDeadlineTimer(m_limits.close));
 }
 
-void NetworkSerialPort::setWaitInterruption(WaitInterruption interrupted)
+void NetworkSerialPort::setWaitInterruption(const WaitInterruption &interrupted)
 {
     m_interrupted = interrupted;
-    m_connection.setWaitInterruption(std::move(interrupted));
+    m_connection.setWaitInterruption(interrupted);
 }
 
 TelnetCodec::ReportedLine NetworkSerialPort::reportedLine() const

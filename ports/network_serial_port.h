@@ -50,7 +50,7 @@ public:
     bool write(char c) override;
     bool drain() override;
     void close() override;
-    void setWaitInterruption(WaitInterruption interrupted) override;
+    void setWaitInterruption(const WaitInterruption &interrupted) override;
     QString errorString() const override { return m_error; }
 
     // On an RFC 2217 port, the line as the server reported it while the port was opened.

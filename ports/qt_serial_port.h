@@ -31,9 +31,9 @@ public:
     bool write(char c) override;
     bool drain() override;
     void close() override;
-    void setWaitInterruption(WaitInterruption interrupted) override
+    void setWaitInterruption(const WaitInterruption &interrupted) override
     {
-        m_interrupted = std::move(interrupted);
+        m_interrupted = interrupted;
     }
     QString errorString() const override { return m_error; }
 

@@ -41,12 +41,12 @@ void RoutingSerialPort::close()
         m_active->close();
 }
 
-void RoutingSerialPort::setWaitInterruption(WaitInterruption interrupted)
+void RoutingSerialPort::setWaitInterruption(const WaitInterruption &interrupted)
 {
     m_local.setWaitInterruption(interrupted);
     if (m_network)
         m_network->setWaitInterruption(interrupted);
-    m_interrupted = std::move(interrupted);
+    m_interrupted = interrupted;
 }
 
 QString RoutingSerialPort::errorString() const

@@ -24,7 +24,7 @@ public:
     bool write(char c) override { return m_active && m_active->write(c); }
     bool drain() override { return m_active && m_active->drain(); }
     void close() override;
-    void setWaitInterruption(WaitInterruption interrupted) override;
+    void setWaitInterruption(const WaitInterruption &interrupted) override;
     QString errorString() const override;
 
 private:

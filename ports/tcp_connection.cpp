@@ -64,7 +64,7 @@ TcpConnection::Wait TcpConnection::waitFor(short events, const QDeadlineTimer &d
     }
 }
 
-bool TcpConnection::failWait(Wait wait, const QString &timedOut, const QString &what)
+bool TcpConnection::failWait(Wait wait, const QString &timedOut)
 {
     switch (wait) {
     case Wait::TimedOut:
@@ -72,7 +72,7 @@ bool TcpConnection::failWait(Wait wait, const QString &timedOut, const QString &
     case Wait::Interrupted:
         return fail(QString::fromLatin1(Interrupted));
     default:
-        return failWithErrno(what);
+        return failWithErrno(QStringLiteral("The connection was lost"));
     }
 }
 
@@ -108,9 +108,10 @@ bool TcpConnection::connectOne(const SocketAddress &address, const QDeadlineTime
     if (errno != EINPROGRESS && errno != EINTR)
         return failWithErrno(QStringLiteral("Could not connect"));
     const Wait ready = waitFor(POLLOUT, deadline);
+    if (ready == Wait::Failed)
+        return failWithErrno(QStringLiteral("Could not connect"));
     if (ready != Wait::Ready)
-        return failWait(ready, QStringLiteral("The server did not answer in time."),
-                        QStringLiteral("Could not connect"));
+        return failWait(ready, QStringLiteral("The server did not answer in time."));
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
@@ -142,8 +143,7 @@ bool TcpConnection::send(const QByteArray &bytes, const QDeadlineTimer &deadline
             return failWithErrno(QStringLiteral("The connection was lost"));
         const Wait ready = waitFor(POLLOUT, deadline);
         if (ready != Wait::Ready)
-            return failWait(ready, QStringLiteral("The server has stopped taking data."),
-                            QStringLiteral("The connection was lost"));
+            return failWait(ready, QStringLiteral("The server has stopped taking data."));
     }
     return true;
 }
@@ -156,7 +156,7 @@ bool TcpConnection::receive(QByteArray &bytes, const QDeadlineTimer &deadline, q
     if (ready == Wait::TimedOut)
         return true;
     if (ready != Wait::Ready)
-        return failWait(ready, QString(), QStringLiteral("The connection was lost"));
+        return failWait(ready, QString());
     char buffer[4096];
     while (most > 0) {
         const ssize_t count =

@@ -29,10 +29,7 @@ public:
     static constexpr qsizetype CloseReadLimit = 64 * 1024;
 
     // From now on every wait also ends when `interrupted` answers true; the call then fails.
-    void setWaitInterruption(WaitInterruption interrupted)
-    {
-        m_interrupted = std::move(interrupted);
-    }
+    void setWaitInterruption(const WaitInterruption &interrupted) { m_interrupted = interrupted; }
 
     // Connects to the first of `addresses` that accepts, trying them in turn before `deadline`.
     bool connectTo(const std::vector<SocketAddress> &addresses, const QDeadlineTimer &deadline);
@@ -62,7 +59,8 @@ private:
     enum class Wait { Ready, TimedOut, Interrupted, Failed };
     // Waits for `events` on the socket until `deadline` or an interruption.
     Wait waitFor(short events, const QDeadlineTimer &deadline) const;
-    bool failWait(Wait wait, const QString &timedOut, const QString &what);
+    // Fails for a wait that did not end ready: with `timedOut` when it timed out.
+    bool failWait(Wait wait, const QString &timedOut);
 
     bool connectOne(const SocketAddress &address, const QDeadlineTimer &deadline);
     bool fail(const QString &reason);

@@ -72,9 +72,9 @@ public:
         opened = false;
     }
     QString errorString() const override { return reason; }
-    void setWaitInterruption(WaitInterruption interrupted) override
+    void setWaitInterruption(const WaitInterruption &interrupted) override
     {
-        m_interrupted = std::move(interrupted);
+        m_interrupted = interrupted;
     }
     bool hasWaitInterruption() const { return bool(m_interrupted); }
 

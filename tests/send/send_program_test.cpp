@@ -158,15 +158,16 @@ QByteArray receive(QProcess &send, const PseudoTerminal &terminal, qint64 atLeas
 }
 
 // A TCP socket listening on 127.0.0.1, with room for `backlog` connections not yet accepted and,
-// when given, a receive buffer of `receiveBuffer` bytes for those it accepts.
+// when asked for, the smallest receive buffer for those it accepts.
 class Listener
 {
 public:
-    explicit Listener(int backlog, int receiveBuffer = 0)
+    explicit Listener(int backlog, bool smallReceiveBuffer = false)
     {
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (receiveBuffer > 0)
-            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        const int smallest = 1;
+        if (smallReceiveBuffer)
+            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -495,7 +496,7 @@ void SendProgramTest::waitsGiveWay()
 
     // Connecting: the only place in the queue is taken, so nobody answers. Setting up: nothing
     // comes back. The last characters: the server takes a few and then no more.
-    Listener listener(wait == Wait::Connecting ? 0 : 4, wait == Wait::Draining ? 1 : 0);
+    Listener listener(wait == Wait::Connecting ? 0 : 4, wait == Wait::Draining);
     if (wait == Wait::Connecting)
         QVERIFY(listener.takePlace());
     const QString scheme = wait == Wait::SettingUp ? "rfc2217" : "tcp";

@@ -28,6 +28,10 @@ public:
     bool write(char c) override;
     bool drain() override { return m_port.drain(); }
     void close() override { m_port.close(); }
+    void setWaitInterruption(const WaitInterruption &interrupted) override
+    {
+        m_port.setWaitInterruption(interrupted);
+    }
     QString errorString() const override { return m_port.errorString(); }
 
     qint64 writes() const { return m_writes; }

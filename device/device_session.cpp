@@ -65,9 +65,7 @@ DeviceSession::End DeviceSession::run(int fd, int stopFd)
         }
         if (stopFd >= 0 && fds[1].revents != 0) {
             // Whatever already arrived still counts.
-            ssize_t count;
-            while ((count = ::read(fd, buffer, sizeof buffer)) > 0)
-                receive(buffer, count, Clock::now().time_since_epoch());
+            takeArrived(fd, Clock::now() + ArrivedTime);
             return End::Stopped;
         }
         if (fds[0].revents == 0)
@@ -85,6 +83,23 @@ DeviceSession::End DeviceSession::run(int fd, int stopFd)
             return End::Closed;
         lastData = now;
         receive(buffer, count, now.time_since_epoch());
+    }
+}
+
+void DeviceSession::takeArrived(int fd, std::chrono::steady_clock::time_point giveUp)
+{
+    // A terminal hands over what it holds in pieces, so what arrived is read until nothing more
+    // is there; a sender that keeps sending is cut off at a limit of bytes and of time.
+    constexpr qint64 MaxBytes = 1024 * 1024;
+    char buffer[4096];
+    for (qint64 taken = 0; taken < MaxBytes && Clock::now() < giveUp;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return;
+        receive(buffer, count, Clock::now().time_since_epoch());
+        taken += count;
     }
 }
 

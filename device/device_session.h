@@ -5,6 +5,7 @@
 #include "pair_decoder.h"
 
 #include <QString>
+#include <chrono>
 #include <functional>
 
 namespace norvane {
@@ -29,6 +30,13 @@ public:
     // the sender closes the line or a read fails. Bytes that come in one read count as arriving
     // together.
     End run(int fd, int stopFd);
+
+    // How long a line that is to end may take to hand over what had arrived.
+    static constexpr std::chrono::milliseconds ArrivedTime{500};
+
+    // Decodes what has arrived on `fd` (non-blocking) by now, for a line that is to end: a
+    // sender that keeps sending cannot hold it up past `giveUp` (nor for more than a MiB).
+    void takeArrived(int fd, std::chrono::steady_clock::time_point giveUp);
 
     // Decodes bytes that arrived at `at`: shows the messages they complete and the short gaps.
     void receive(const char *bytes, qsizetype count, ArrivalTime at);

@@ -61,8 +61,14 @@ constexpr std::chrono::milliseconds pacingModel(qint64 characters, qint64 messag
 // number 0 to 999 shows it on `progress` and, when it is asked for, sends its number and text
 // records with the pauses; then waits for what was written to leave the line and closes the
 // port. A port that does not open or a write that fails ends it at once (Failed, the port
-// closed). `stopRequested` is asked before every character: once it answers true nothing more
-// is written, and the run drains, closes and ends as Stopped.
+// closed).
+//
+// `stopRequested` is asked before every character and between messages. Once it answers
+// AfterMessage the message being sent is finished (without the pause after it) and nothing more
+// is sent; once it answers Now nothing more is written at all. Either way the run drains, closes
+// and ends as Stopped. The port's waits hear it too: while the port opens any stop gives the wait
+// up, a write waiting for room gives way to Now, and the drain to a stop asked for while it waits.
+// A wait given up so ends the run as Stopped.
 DownloadResult runDownload(const DownloadRequest &request, SerialPort &port, Pause &pause,
                            ProgressView &progress, const StopCheck &stopRequested = {});
 

@@ -9,7 +9,7 @@ SendOutcome SendString(SerialPort &port, Pause &pause, std::chrono::milliseconds
                        const QByteArray &text, qint64 &written, const StopCheck &stopRequested)
 {
     for (const char c : text) {
-        if (stopRequested && stopRequested())
+        if (stopRequested && stopRequested() == StopRequest::Now)
             return SendOutcome::Stopped;
         // The pause after this character counts from the moment its write starts.
         pause.markWrite();

@@ -2,8 +2,14 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 namespace norvane {
+
+// Asked again and again while a port waits (for a host name, a connection, the line's set-up,
+// room for a character, the last characters to leave): once it answers true the wait is given
+// up and the call that waited fails. An empty one never interrupts.
+using WaitInterruption = std::function<bool()>;
 
 // The serial line to the device: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow control,
 // written to only. The real one drives a Qt serial port; tests use a fake.
@@ -25,6 +31,9 @@ public:
     virtual bool drain() = 0;
     // Releases the port without touching its line settings. Does nothing when it is closed.
     virtual void close() = 0;
+    // From now on the port's waits also end when the interruption given answers true. A port
+    // whose waits are all short may ignore it.
+    virtual void setWaitInterruption(const WaitInterruption &) {}
     // Why the last open(), write() or drain() failed, in plain words for the user (one line, no
     // device name); empty when nothing has failed or no reason is known.
     virtual QString errorString() const = 0;

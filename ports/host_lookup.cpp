@@ -1,5 +1,6 @@
 #include "host_lookup.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -42,7 +43,7 @@ HostAddresses resolveHost(const QByteArray &host, quint16 port)
 }
 
 HostAddresses lookUpHost(const QByteArray &host, quint16 port, std::chrono::milliseconds timeout,
-                         const HostResolver &resolver)
+                         const HostResolver &resolver, const std::function<bool()> &interrupted)
 {
     // Shared with the helper thread, which may outlive this call.
     struct Lookup
@@ -67,13 +68,26 @@ HostAddresses lookUpHost(const QByteArray &host, quint16 port, std::chrono::mill
         return result;
     }
 
+    const auto giveUp = std::chrono::steady_clock::now() + timeout;
+    constexpr std::chrono::milliseconds Slice(20);
     std::unique_lock<std::mutex> lock(lookup->mutex);
-    if (!lookup->done.wait_for(lock, timeout, [&] { return lookup->finished; })) {
-        HostAddresses result;
-        result.error = QStringLiteral("Looking up the host name took too long.");
-        return result;
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= giveUp)
+            break;
+        // With an interruption the wait goes in slices, asking it before each.
+        const auto until = interrupted ? std::min(giveUp, now + Slice) : giveUp;
+        if (lookup->done.wait_until(lock, until, [&] { return lookup->finished; }))
+            return std::move(lookup->result);
+        if (interrupted && interrupted()) {
+            HostAddresses result;
+            result.error = QStringLiteral("The wait was given up: a stop was asked for.");
+            return result;
+        }
     }
-    return std::move(lookup->result);
+    HostAddresses result;
+    result.error = QStringLiteral("Looking up the host name took too long.");
+    return result;
 }
 
 } // namespace norvane

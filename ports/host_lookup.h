@@ -31,10 +31,12 @@ using HostResolver = std::function<HostAddresses(const QByteArray &host, quint16
 // resolver. It may block for as long as the resolver takes.
 HostAddresses resolveHost(const QByteArray &host, quint16 port);
 
-// As `resolver`, but gives up after `timeout`: a resolver can block for a long time when a
-// name server does not answer. The lookup runs on a helper thread; when it is given up, it ends
-// on its own later and its result is dropped.
+// As `resolver`, but gives up after `timeout`, or as soon as `interrupted` answers true (asked
+// every few milliseconds): a resolver can block for a long time when a name server does not
+// answer. The lookup runs on a helper thread; when it is given up, it ends on its own later and
+// its result is dropped.
 HostAddresses lookUpHost(const QByteArray &host, quint16 port, std::chrono::milliseconds timeout,
-                         const HostResolver &resolver = resolveHost);
+                         const HostResolver &resolver = resolveHost,
+                         const std::function<bool()> &interrupted = {});
 
 } // namespace norvane

@@ -26,7 +26,8 @@ bool NetworkSerialPort::open()
     // One time limit for everything, so a dead server or name server holds the window for a
     // few seconds at most.
     const QDeadlineTimer deadline(m_limits.open);
-    const HostAddresses host = lookUpHost(address->host, address->port, m_limits.open, m_resolver);
+    const HostAddresses host =
+        lookUpHost(address->host, address->port, m_limits.open, m_resolver, m_interrupted);
     if (!host.error.isEmpty())
         return fail(host.error);
     if (!m_connection.connectTo(host.addresses, deadline))
@@ -42,10 +43,11 @@ bool NetworkSerialPort::setUpLine(const QDeadlineTimer &deadline)
     if (!m_connection.send(m_telnet->start(), deadline))
         return fail(m_connection.errorString());
     while (m_telnet->state() == TelnetCodec::State::Negotiating) {
+        // Told by what the server has not answered yet.
         if (deadline.hasExpired())
-            return fail(QStringLiteral("The server did not finish setting up the line in time."));
+            return fail(m_telnet->awaitedText());
         QByteArray input;
-        if (!m_connection.receive(input, deadline))
+        if (!m_connection.receive(input, deadline, InputSlice))
             return fail(m_connection.errorString());
         const QByteArray reply = m_telnet->receive(input);
         if (!reply.isEmpty() && !m_connection.send(reply, deadline))
@@ -71,7 +73,7 @@ bool NetworkSerialPort::write(char c)
 bool NetworkSerialPort::takeInput()
 {
     QByteArray input;
-    if (!m_connection.receive(input, QDeadlineTimer(0)))
+    if (!m_connection.receive(input, QDeadlineTimer(0), InputSlice))
         return fail(m_connection.errorString());
     if (!m_telnet || input.isEmpty())
         return true;
@@ -97,6 +99,12 @@ bool NetworkSerialPort::drain()
 void NetworkSerialPort::close()
 {
     m_connection.close(QDeadlineTimer(m_limits.close));
+}
+
+void NetworkSerialPort::setWaitInterruption(const WaitInterruption &interrupted)
+{
+    m_interrupted = interrupted;
+    m_connection.setWaitInterruption(interrupted);
 }
 
 TelnetCodec::ReportedLine NetworkSerialPort::reportedLine() const

@@ -30,10 +30,14 @@ struct NetworkPortLimits
 // On a raw TCP port the bytes go to the line as they are and the line settings are the
 // server's. On an RFC 2217 port opening also sets the line to 9600 8N1 without flow control
 // and fails when the server does not take those settings; byte 255 is escaped on the way.
-// Each character is sent on its own as soon as it is written.
+// Each character is sent on its own as soon as it is written. What the server sends meanwhile
+// is read at most InputSlice bytes per character, so a server that sends without end costs
+// each character a bounded amount of work.
 class NetworkSerialPort : public SerialPort
 {
 public:
+    static constexpr qsizetype InputSlice = 1024;
+
     explicit NetworkSerialPort(const QString &address, const NetworkPortLimits &limits = {},
                                HostResolver resolver = resolveHost);
     ~NetworkSerialPort() override;
@@ -46,6 +50,7 @@ public:
     bool write(char c) override;
     bool drain() override;
     void close() override;
+    void setWaitInterruption(const WaitInterruption &interrupted) override;
     QString errorString() const override { return m_error; }
 
     // On an RFC 2217 port, the line as the server reported it while the port was opened.
@@ -60,6 +65,7 @@ private:
     NetworkPortLimits m_limits;
     HostResolver m_resolver;
     TcpConnection m_connection;
+    WaitInterruption m_interrupted;
     std::optional<TelnetCodec> m_telnet; // on RFC 2217 ports only
     QString m_error;
 };

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QSerialPort>
 #include <QThread>
+#include <algorithm>
 #include <cerrno>
 
 #ifdef Q_OS_UNIX
@@ -36,6 +37,13 @@ const char *const InUse = "The port is in use by another program.";
 const char *const HungUp = "The line was hung up; the adapter may have been unplugged.";
 const char *const TimedOut = "Writing to the port timed out.";
 const char *const NotSerial = "The device is not a serial port.";
+const char *const Interrupted = "The wait was given up: a stop was asked for.";
+
+// How often a wait asks the interruption.
+constexpr int InterruptionCheckMs = 20;
+
+// A wait given up for an interruption reports this instead of an error number.
+constexpr int WaitInterrupted = -1;
 
 bool validPortNumber(qint16 portNumber)
 {
@@ -55,6 +63,8 @@ QString writeFailureReason(int error)
         return QString::fromLatin1(TimedOut);
     case ENOTTY:
         return QString::fromLatin1(NotSerial);
+    case WaitInterrupted:
+        return QString::fromLatin1(Interrupted);
     default:
         return qt_error_string(error);
     }
@@ -90,10 +100,12 @@ QString openFailureReason(const QSerialPort &port, const QString &device)
 
 #ifdef Q_OS_UNIX
 // Hands one character to the terminal driver with a single write(2). The port is non-blocking:
-// while the driver's transmit buffer is full, waits for room, for at most `timeout`. Returns 0,
-// or the error number of the failure: ETIMEDOUT on timeout, EIO when the device reports a
-// hang-up or an error (an adapter pulled out).
-int writeCharacter(int fd, char c, std::chrono::milliseconds timeout)
+// while the driver's transmit buffer is full, waits for room, for at most `timeout` and until
+// `interrupted` answers true. Returns 0, or the error number of the failure: ETIMEDOUT on
+// timeout, EIO when the device reports a hang-up or an error (an adapter pulled out),
+// WaitInterrupted.
+int writeCharacter(int fd, char c, std::chrono::milliseconds timeout,
+                   const WaitInterruption &interrupted)
 {
     const QDeadlineTimer deadline(timeout);
     for (;;) {
@@ -106,14 +118,20 @@ int writeCharacter(int fd, char c, std::chrono::milliseconds timeout)
             return EIO;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return errno;
+        if (interrupted && interrupted())
+            return WaitInterrupted;
         pollfd ready{fd, POLLOUT, 0};
-        const int rc = ::poll(&ready, 1, int(deadline.remainingTime()));
+        const qint64 left = deadline.remainingTime();
+        const int rc = ::poll(
+            &ready, 1, int(interrupted ? std::min<qint64>(left, InterruptionCheckMs) : left));
         if (rc < 0 && errno == EINTR)
             continue;
         if (rc < 0)
             return errno;
-        if (rc == 0)
+        if (rc == 0 && deadline.hasExpired())
             return ETIMEDOUT;
+        if (rc == 0)
+            continue;
         if ((ready.revents & POLLNVAL) != 0)
             return EBADF;
         if ((ready.revents & (POLLERR | POLLHUP)) != 0)
@@ -124,9 +142,10 @@ int writeCharacter(int fd, char c, std::chrono::milliseconds timeout)
 
 #ifdef Q_OS_LINUX
 // Waits until the terminal's output queue is empty, giving it the time its bytes need at 9600
-// baud (with a tenth to spare) plus `margin`. Returns 0, ETIMEDOUT, or the error number of
-// reading the queue (the device is gone).
-int waitForEmptyOutputQueue(int fd, std::chrono::milliseconds margin)
+// baud (with a tenth to spare) plus `margin`, and until `interrupted` answers true. Returns 0,
+// ETIMEDOUT, WaitInterrupted, or the error number of reading the queue (the device is gone).
+int waitForEmptyOutputQueue(int fd, std::chrono::milliseconds margin,
+                            const WaitInterruption &interrupted = {})
 {
     int pending = 0;
     if (::ioctl(fd, TIOCOUTQ, &pending) != 0)
@@ -137,6 +156,8 @@ int waitForEmptyOutputQueue(int fd, std::chrono::milliseconds margin)
     while (pending > 0) {
         if (timer.elapsed() > deadlineMs)
             return ETIMEDOUT;
+        if (interrupted && interrupted())
+            return WaitInterrupted;
         QThread::msleep(1);
         if (::ioctl(fd, TIOCOUTQ, &pending) != 0)
             return errno;
@@ -203,7 +224,7 @@ bool QtSerialPort::write(char c)
     // starts. QSerialPort's write() only buffers, and pushing its buffer out costs a round of
     // notifier and poll calls per character; one write(2) on the port's descriptor is all it
     // takes, and its time stays short and even, which keeps the pacing steady.
-    const int error = writeCharacter(int(m_port->handle()), c, m_writeTimeout);
+    const int error = writeCharacter(int(m_port->handle()), c, m_writeTimeout, m_interrupted);
     return error == 0 || fail(writeFailureReason(error));
 #else
     if (m_port->write(&c, 1) != 1)
@@ -230,7 +251,7 @@ bool QtSerialPort::drain()
     // tcdrain() alone could wait for ever on a line that no longer moves, so the output queue
     // has to empty first, within the time its bytes need plus a margin.
     const int fd = int(m_port->handle());
-    if (const int error = waitForEmptyOutputQueue(fd, DrainMargin))
+    if (const int error = waitForEmptyOutputQueue(fd, DrainMargin, m_interrupted))
         return fail(writeFailureReason(error));
     // The queue is empty; this waits for the last character to leave the shift register.
     int rc;

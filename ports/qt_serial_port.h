@@ -31,6 +31,10 @@ public:
     bool write(char c) override;
     bool drain() override;
     void close() override;
+    void setWaitInterruption(const WaitInterruption &interrupted) override
+    {
+        m_interrupted = interrupted;
+    }
     QString errorString() const override { return m_error; }
 
 private:
@@ -41,6 +45,7 @@ private:
     qint16 m_portNumber = 1;
     std::unique_ptr<QSerialPort> m_port;
     QString m_error;
+    WaitInterruption m_interrupted;
 };
 
 } // namespace norvane

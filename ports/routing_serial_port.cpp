@@ -21,6 +21,7 @@ bool RoutingSerialPort::open()
     if (isNetworkAddress(device)) {
 #ifdef Q_OS_UNIX
         m_network = std::make_unique<NetworkSerialPort>(device);
+        m_network->setWaitInterruption(m_interrupted);
         m_active = m_network.get();
 #else
         // Network ports are built on POSIX sockets; here the name is opened as a device, which
@@ -38,6 +39,14 @@ void RoutingSerialPort::close()
 {
     if (m_active)
         m_active->close();
+}
+
+void RoutingSerialPort::setWaitInterruption(const WaitInterruption &interrupted)
+{
+    m_local.setWaitInterruption(interrupted);
+    if (m_network)
+        m_network->setWaitInterruption(interrupted);
+    m_interrupted = interrupted;
 }
 
 QString RoutingSerialPort::errorString() const

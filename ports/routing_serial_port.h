@@ -24,12 +24,14 @@ public:
     bool write(char c) override { return m_active && m_active->write(c); }
     bool drain() override { return m_active && m_active->drain(); }
     void close() override;
+    void setWaitInterruption(const WaitInterruption &interrupted) override;
     QString errorString() const override;
 
 private:
     QtSerialPort m_local;
     std::unique_ptr<SerialPort> m_network;
     SerialPort *m_active = nullptr; // the port last opened
+    WaitInterruption m_interrupted;
 };
 
 } // namespace norvane

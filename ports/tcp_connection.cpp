@@ -14,26 +14,21 @@ namespace norvane {
 
 namespace {
 
-// What poll() may wait for `deadline`, in milliseconds: 0 once it has passed.
-int remainingMs(const QDeadlineTimer &deadline)
-{
-    const qint64 left = deadline.remainingTime();
-    if (left < 0) // a deadline that never passes
-        return -1;
-    return int(std::min<qint64>(left, 1 << 30));
-}
+// The receive buffer asked for; the system doubles it for its bookkeeping.
+constexpr int ReceiveBufferBytes = 16 * 1024;
 
-// Waits for `events` on `fd` until `deadline`. Returns the events that happened, 0 on timeout,
-// -1 on failure.
-int waitFor(int fd, short events, const QDeadlineTimer &deadline)
+const char *const Interrupted = "The wait was given up: a stop was asked for.";
+
+// What poll() may wait for `deadline`, in milliseconds, at most `slice` (-1: no limit): 0 once
+// it has passed.
+int remainingMs(const QDeadlineTimer &deadline, int slice)
 {
-    for (;;) {
-        pollfd ready{fd, events, 0};
-        const int rc = ::poll(&ready, 1, remainingMs(deadline));
-        if (rc < 0 && errno == EINTR)
-            continue;
-        return rc <= 0 ? rc : ready.revents;
-    }
+    qint64 left = deadline.remainingTime();
+    if (left < 0) // a deadline that never passes
+        left = slice >= 0 ? slice : qint64(1) << 30;
+    if (slice >= 0)
+        left = std::min<qint64>(left, slice);
+    return int(std::min<qint64>(left, 1 << 30));
 }
 
 // The system's words for an error number; unlike strerror() safe on any thread.
@@ -47,6 +42,38 @@ QString systemError(int error)
 TcpConnection::~TcpConnection()
 {
     closeNow();
+}
+
+TcpConnection::Wait TcpConnection::waitFor(short events, const QDeadlineTimer &deadline) const
+{
+    // With an interruption the wait goes in slices, asking it before each.
+    const int slice = m_interrupted ? InterruptionCheckMs : -1;
+    for (;;) {
+        if (m_interrupted && m_interrupted())
+            return Wait::Interrupted;
+        pollfd ready{m_fd, events, 0};
+        const int rc = ::poll(&ready, 1, remainingMs(deadline, slice));
+        if (rc < 0 && errno == EINTR)
+            continue;
+        if (rc < 0)
+            return Wait::Failed;
+        if (rc > 0)
+            return Wait::Ready;
+        if (deadline.hasExpired())
+            return Wait::TimedOut;
+    }
+}
+
+bool TcpConnection::failWait(Wait wait, const QString &timedOut)
+{
+    switch (wait) {
+    case Wait::TimedOut:
+        return fail(timedOut);
+    case Wait::Interrupted:
+        return fail(QString::fromLatin1(Interrupted));
+    default:
+        return failWithErrno(QStringLiteral("The connection was lost"));
+    }
 }
 
 bool TcpConnection::connectTo(const std::vector<SocketAddress> &addresses,
@@ -71,16 +98,20 @@ bool TcpConnection::connectOne(const SocketAddress &address, const QDeadlineTime
     const int on = 1;
     if (::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0)
         return failWithErrno(QStringLiteral("Could not set up the socket"));
+    // Before connecting, so that the window offered to the server is small from the start.
+    const int receiveBuffer = ReceiveBufferBytes;
+    if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0)
+        return failWithErrno(QStringLiteral("Could not set up the socket"));
 
     if (::connect(m_fd, reinterpret_cast<const sockaddr *>(&address.address), address.length) == 0)
         return true;
     if (errno != EINPROGRESS && errno != EINTR)
         return failWithErrno(QStringLiteral("Could not connect"));
-    const int ready = waitFor(m_fd, POLLOUT, deadline);
-    if (ready == 0)
-        return fail(QStringLiteral("The server did not answer in time."));
-    if (ready < 0)
+    const Wait ready = waitFor(POLLOUT, deadline);
+    if (ready == Wait::Failed)
         return failWithErrno(QStringLiteral("Could not connect"));
+    if (ready != Wait::Ready)
+        return failWait(ready, QStringLiteral("The server did not answer in time."));
     int error = 0;
     socklen_t length = sizeof error;
     if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
@@ -110,30 +141,29 @@ bool TcpConnection::send(const QByteArray &bytes, const QDeadlineTimer &deadline
             continue;
         if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return failWithErrno(QStringLiteral("The connection was lost"));
-        const int ready = waitFor(m_fd, POLLOUT, deadline);
-        if (ready == 0)
-            return fail(QStringLiteral("The server has stopped taking data."));
-        if (ready < 0)
-            return failWithErrno(QStringLiteral("The connection was lost"));
+        const Wait ready = waitFor(POLLOUT, deadline);
+        if (ready != Wait::Ready)
+            return failWait(ready, QStringLiteral("The server has stopped taking data."));
     }
     return true;
 }
 
-bool TcpConnection::receive(QByteArray &bytes, const QDeadlineTimer &deadline)
+bool TcpConnection::receive(QByteArray &bytes, const QDeadlineTimer &deadline, qsizetype most)
 {
     if (m_fd < 0)
         return fail(QStringLiteral("The connection is not open."));
-    const int ready = waitFor(m_fd, POLLIN, deadline);
-    if (ready < 0)
-        return failWithErrno(QStringLiteral("The connection was lost"));
-    if (ready == 0)
+    const Wait ready = waitFor(POLLIN, deadline);
+    if (ready == Wait::TimedOut)
         return true;
+    if (ready != Wait::Ready)
+        return failWait(ready, QString());
     char buffer[4096];
-    // Everything that is there now, but not for ever should the server never stop sending.
-    for (int round = 0; round < 16; ++round) {
-        const ssize_t count = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    while (most > 0) {
+        const ssize_t count =
+            ::recv(m_fd, buffer, size_t(std::min<qsizetype>(most, sizeof buffer)), MSG_DONTWAIT);
         if (count > 0) {
             bytes.append(buffer, count);
+            most -= count;
             continue;
         }
         if (count == 0)
@@ -170,6 +200,8 @@ bool TcpConnection::waitUntilSent(const QDeadlineTimer &deadline)
 #endif
         if (deadline.hasExpired())
             return fail(QStringLiteral("The server did not take the last characters in time."));
+        if (m_interrupted && m_interrupted())
+            return fail(QString::fromLatin1(Interrupted));
         QThread::msleep(1);
     }
 }
@@ -180,9 +212,16 @@ void TcpConnection::close(const QDeadlineTimer &deadline)
         return;
     if (::shutdown(m_fd, SHUT_WR) == 0) {
         char buffer[4096];
-        while (waitFor(m_fd, POLLIN, deadline) > 0) {
-            const ssize_t count = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        qsizetype left = CloseReadLimit;
+        // What is there is read even once the deadline has passed, but no more is waited for.
+        while (left > 0 && waitFor(POLLIN, deadline) == Wait::Ready) {
+            const ssize_t count = ::recv(
+                m_fd, buffer, size_t(std::min<qsizetype>(left, sizeof buffer)), MSG_DONTWAIT);
             if (count == 0 || (count < 0 && errno != EINTR && errno != EAGAIN))
+                break;
+            if (count > 0)
+                left -= count;
+            if (deadline.hasExpired())
                 break;
         }
     }

@@ -106,6 +106,7 @@ QByteArray TelnetCodec::escape(char c)
 
 QByteArray TelnetCodec::receive(const QByteArray &bytes)
 {
+    m_heard = m_heard || !bytes.isEmpty();
     QByteArray reply;
     for (const char c : bytes)
         take(quint8(c), reply);
@@ -292,6 +293,19 @@ void TelnetCodec::checkReady()
         mismatch(flowControlName(*r.flowControl), flowControlName(NoFlowControl));
     else
         m_state = State::Ready;
+}
+
+QString TelnetCodec::awaitedText() const
+{
+    const char *why = "the server has not confirmed the line settings";
+    if (!m_heard)
+        why = "the server answered nothing (is it an RFC 2217 port?)";
+    else if (!m_localOn[Binary])
+        why = "the server never agreed to binary transmission, which the messages need";
+    else if (!m_localOn[ComPortOption])
+        why = "the server never agreed to COM port control, so the line cannot be set";
+    return QStringLiteral("The server did not finish setting up the line in time: %1.")
+        .arg(QLatin1String(why));
 }
 
 void TelnetCodec::fail(const QString &reason)

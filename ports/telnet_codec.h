@@ -42,6 +42,10 @@ public:
     // A data byte as it goes on the wire: byte 255 is doubled, everything else goes as it is.
     static QByteArray escape(char c);
 
+    // While still negotiating: why the line is not ready yet, in plain words, as the reason a
+    // set-up that ran out of time gives (what the server has not agreed to or answered).
+    QString awaitedText() const;
+
     State state() const { return m_state; }
     // Why the negotiation failed, in plain words; empty unless state() is Failed.
     QString errorString() const { return m_error; }
@@ -67,6 +71,7 @@ private:
     std::bitset<256> m_localOn, m_localAsked, m_remoteOn, m_remoteAsked;
     bool m_settingsSent = false;
 
+    bool m_heard = false; // anything received from the server
     State m_state = State::Negotiating;
     QString m_error;
     ReportedLine m_reported;

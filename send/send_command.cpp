@@ -106,7 +106,7 @@ int sendMessageFile(const SendOptions &options)
     const std::unique_ptr<SerialPort> serialPort =
         port.device.isEmpty() ? makeSerialPort(settings.ports) : makeSerialPort(port.device);
     SteadyPause steadyPause;
-    InterruptiblePause pause(steadyPause, stopSignalled);
+    InterruptiblePause pause(steadyPause, stopRequestedBySignal);
     TerminalProgress terminalProgress(plan, request, stderr);
     NoProgress noProgress;
     const bool drawProgress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
@@ -118,7 +118,8 @@ int sendMessageFile(const SendOptions &options)
     clock.start();
     if (drawProgress)
         terminalProgress.start();
-    const DownloadResult result = runDownload(request, *serialPort, pause, progress, stopSignalled);
+    const DownloadResult result =
+        runDownload(request, *serialPort, pause, progress, stopRequestedBySignal);
     if (drawProgress)
         terminalProgress.finish();
     const std::chrono::milliseconds took(clock.elapsed());

@@ -14,7 +14,9 @@ const char *const Description =
     "from setup.ini in the working directory, as for the window.\n"
     "\n"
     "Exit status: 0 sent, 1 the file cannot be read, 2 bad command line, 3 port error,\n"
-    "130 interrupted (Ctrl-C or SIGTERM stop after the character being written).";
+    "130 interrupted. The first Ctrl-C or SIGTERM finishes the message being sent (its number\n"
+    "and text records) and stops there, or gives up a wait for the port at once; a second\n"
+    "stops after the character being written; a third ends the program at once.";
 
 SendCommandLine usageError(const QString &text)
 {

@@ -6,17 +6,21 @@ namespace norvane {
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
+volatile std::sig_atomic_t stopSignals = 0;
 
 } // namespace
 
 extern "C" {
 
-static void noteStopSignal(int signal)
+static void noteStopSignal(int)
 {
-    stopSignal = 1;
-    // The next one takes its usual course: someone pressing Ctrl-C twice means it.
-    std::signal(signal, SIG_DFL);
+    stopSignals = stopSignals + 1;
+    // After the second the next one takes its usual course: someone pressing Ctrl-C three times
+    // means it.
+    if (stopSignals >= 2) {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+    }
 }
 }
 
@@ -26,9 +30,12 @@ void catchStopSignals()
     std::signal(SIGTERM, noteStopSignal);
 }
 
-bool stopSignalled()
+StopRequest stopRequestedBySignal()
 {
-    return stopSignal != 0;
+    const int count = stopSignals;
+    return count == 0   ? StopRequest::None
+           : count == 1 ? StopRequest::AfterMessage
+                        : StopRequest::Now;
 }
 
 } // namespace norvane

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "serial_output.h"
+
 namespace norvane {
 
-// From now on Ctrl-C (SIGINT) and SIGTERM do not end the program but ask the download to stop;
-// a second one ends the program at once, as usual.
+// From now on Ctrl-C (SIGINT) and SIGTERM do not end the program but ask the download to stop:
+// the first after the message being sent, the second after the character being written. A third
+// ends the program at once, as usual.
 void catchStopSignals();
 
-// Whether one of those signals has come.
-bool stopSignalled();
+// The stop those signals ask for so far.
+StopRequest stopRequestedBySignal();
 
 } // namespace norvane

@@ -19,6 +19,8 @@ public:
     // Sets the bar to 0 before a download (the caption keeps the last number until the first
     // one of this download is shown).
     void start();
+    // Shows the window and returns once it is on the screen (within a second at most), so that
+    // every number shown after is painted where it can be seen.
     void show();
     void hide();
     // Sets the bar and the label to `number` and repaints the window at once.

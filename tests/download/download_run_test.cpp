@@ -9,6 +9,8 @@
 using namespace norvane;
 using namespace norvane::test;
 
+Q_DECLARE_METATYPE(norvane::StopRequest)
+
 namespace {
 
 using Pauses = QVector<qint32>;
@@ -40,10 +42,12 @@ struct Rig
     {
         return runDownload(request, port, pause, progress, stopRequested);
     }
-    // The port is released, and a raised priority never outlives the run, whatever ended it.
+    // The port is released, and a raised priority and the stop check never outlive the run,
+    // whatever ended it.
     void checkIdle()
     {
         QVERIFY(!port.isOpen());
+        QVERIFY(!port.hasWaitInterruption());
         QCOMPARE(log.count("end run"), log.count("begin run"));
     }
 };
@@ -75,6 +79,8 @@ private slots:
     void failures();
     void stops_data();
     void stops();
+    void waitsGiveWay_data();
+    void waitsGiveWay();
 };
 
 void DownloadRunTest::sendString_data()
@@ -303,37 +309,103 @@ void DownloadRunTest::failures()
 
 void DownloadRunTest::stops_data()
 {
-    QTest::addColumn<int>("stopAtByte"); // the check says stop once this many bytes are out
+    QTest::addColumn<int>("stopAtByte"); // the check asks for a stop once this many bytes are out
+    QTest::addColumn<StopRequest>("stop");
     QTest::addColumn<bool>("failDrain");
     QTest::addColumn<DownloadOutcome>("outcome");
+    QTest::addColumn<int>("bytes");
     QTest::addColumn<int>("recordPauses");
 
-    // Send all with CR: the pair of 0 is 37 bytes, the whole run 38890.
-    QTest::newRow("before the first character") << 0 << false << DownloadOutcome::Stopped << 0;
-    QTest::newRow("inside the number record") << 2 << false << DownloadOutcome::Stopped << 0;
-    QTest::newRow("between two pairs") << 37 << false << DownloadOutcome::Stopped << 1;
-    QTest::newRow("never") << 38891 << false << DownloadOutcome::Completed << 1000;
-    QTest::newRow("drain fails after the stop") << 5 << true << DownloadOutcome::Failed << 0;
+    // Send all with CR: the pair of 0 is 37 bytes, of 1 also 37, the whole run 38890.
+    const auto now = StopRequest::Now;
+    const auto afterMessage = StopRequest::AfterMessage;
+    const auto stopped = DownloadOutcome::Stopped;
+    QTest::newRow("now, before the first character") << 0 << now << false << stopped << 0 << 0;
+    QTest::newRow("now, inside the number record") << 2 << now << false << stopped << 2 << 0;
+    QTest::newRow("now, between two pairs") << 37 << now << false << stopped << 37 << 0;
+    QTest::newRow("after the message, before the first character")
+        << 0 << afterMessage << false << stopped << 0 << 0;
+    QTest::newRow("after the message, inside its number record")
+        << 2 << afterMessage << false << stopped << 37 << 0;
+    QTest::newRow("after the message, inside its text record")
+        << 20 << afterMessage << false << stopped << 37 << 0;
+    QTest::newRow("after the message, inside the second one")
+        << 40 << afterMessage << false << stopped << 74 << 1;
+    QTest::newRow("never") << 38891 << now << false << DownloadOutcome::Completed << 38890 << 1000;
+    QTest::newRow("drain fails after the stop")
+        << 5 << now << true << DownloadOutcome::Failed << 5 << 0;
+    QTest::newRow("drain fails after a stop after the message")
+        << 5 << afterMessage << true << DownloadOutcome::Failed << 37 << 0;
 }
 
 void DownloadRunTest::stops()
 {
     QFETCH(int, stopAtByte);
+    QFETCH(StopRequest, stop);
     QFETCH(bool, failDrain);
     QFETCH(DownloadOutcome, outcome);
+    QFETCH(int, bytes);
     QFETCH(int, recordPauses);
 
     Rig rig;
     rig.port.failDrain = failDrain;
-    const DownloadResult result =
-        rig.run([&rig, stopAtByte] { return rig.port.bytes.size() >= stopAtByte; });
+    const DownloadResult result = rig.run([&rig, stopAtByte, stop] {
+        return rig.port.bytes.size() >= stopAtByte ? stop : StopRequest::None;
+    });
     QCOMPARE(result.outcome, outcome);
 
-    // Nothing is written once the check says stop; what was written is drained before the port
-    // closes.
-    QCOMPARE(rig.port.bytes.size(), qMin(stopAtByte, 38890));
+    // Nothing is written once the stop applies, not even the pause after a finished message;
+    // what was written is drained before the port closes.
+    QCOMPARE(rig.port.bytes.size(), bytes);
+    QCOMPARE(result.charactersWritten, bytes);
     QCOMPARE(rig.pause.pauses.count(200), recordPauses);
     QVERIFY(rig.log.indexOf("drain") >= 0 && rig.log.indexOf("drain") < rig.log.indexOf("close"));
+    rig.checkIdle();
+}
+
+void DownloadRunTest::waitsGiveWay_data()
+{
+    QTest::addColumn<bool>("waitInOpen");              // else the drain waits
+    QTest::addColumn<StopRequest>("stopWhileSending"); // asked once 2 bytes are out
+    QTest::addColumn<StopRequest>("stopWhileWaiting"); // asked once the wait has begun
+    QTest::addColumn<DownloadOutcome>("outcome");
+
+    // Message 7 alone: 37 bytes.
+    const auto none = StopRequest::None;
+    const auto afterMessage = StopRequest::AfterMessage;
+    const auto now = StopRequest::Now;
+    QTest::newRow("opening: any stop gives it up")
+        << true << none << afterMessage << DownloadOutcome::Stopped;
+    QTest::newRow("opening: no stop, it times out")
+        << true << none << none << DownloadOutcome::Failed;
+    QTest::newRow("drain: a stop while it waits gives it up")
+        << false << none << afterMessage << DownloadOutcome::Stopped;
+    QTest::newRow("drain: the stop that ended the sending does not")
+        << false << afterMessage << afterMessage << DownloadOutcome::Failed;
+    QTest::newRow("drain: a second stop while it waits does")
+        << false << afterMessage << now << DownloadOutcome::Stopped;
+}
+
+void DownloadRunTest::waitsGiveWay()
+{
+    QFETCH(bool, waitInOpen);
+    QFETCH(StopRequest, stopWhileSending);
+    QFETCH(StopRequest, stopWhileWaiting);
+    QFETCH(DownloadOutcome, outcome);
+
+    Rig rig;
+    rig.select({7});
+    rig.port.waitInOpen = waitInOpen;
+    rig.port.waitInDrain = !waitInOpen;
+    const DownloadResult result = rig.run([&] {
+        if (rig.port.waitChecks >= 3)
+            return stopWhileWaiting;
+        return rig.port.bytes.size() >= 2 ? stopWhileSending : StopRequest::None;
+    });
+    QCOMPARE(result.outcome, outcome);
+    // Given up soon after the stop, not timed out.
+    QCOMPARE(rig.port.waitChecks, outcome == DownloadOutcome::Stopped ? 3 : 100);
+    QCOMPARE(result.charactersWritten, waitInOpen ? 0 : 37);
     rig.checkIdle();
 }
 

@@ -43,7 +43,7 @@ public:
     bool open() override
     {
         m_log.add(QStringLiteral("open"));
-        if (failOpen)
+        if (failOpen || (waitInOpen && waitedInVain()))
             return false;
         opened = true;
         return true;
@@ -63,7 +63,7 @@ public:
     bool drain() override
     {
         m_log.add(QStringLiteral("drain"));
-        return !failDrain;
+        return !failDrain && !(waitInDrain && waitedInVain());
     }
     void close() override
     {
@@ -72,18 +72,36 @@ public:
         opened = false;
     }
     QString errorString() const override { return reason; }
+    void setWaitInterruption(const WaitInterruption &interrupted) override
+    {
+        m_interrupted = interrupted;
+    }
+    bool hasWaitInterruption() const { return bool(m_interrupted); }
+
+    // A wait for what never comes: it asks the interruption again and again until it answers
+    // true, or times out after 100 times. Either way the call that waited fails.
+    bool waitedInVain()
+    {
+        for (int i = 0; i < 100 && !(m_interrupted && m_interrupted()); ++i)
+            ++waitChecks;
+        return true;
+    }
 
     qint16 portNumber = 1;
     bool failOpen = false;
     bool failDrain = false;
-    int failAtByte = -1; // the write of this byte (0-based) fails
-    QString reason;      // what errorString() reports
+    int failAtByte = -1;      // the write of this byte (0-based) fails
+    bool waitInOpen = false;  // open() waits (for a server, say) and then fails
+    bool waitInDrain = false; // drain() waits (for the last characters) and then fails
+    int waitChecks = 0;       // how often a wait has asked the interruption in vain
+    QString reason;           // what errorString() reports
     bool opened = false;
     QByteArray bytes;
     int writes = 0;
 
 private:
     EventLog &m_log;
+    WaitInterruption m_interrupted;
 };
 
 // A pause that never sleeps and records the pauses asked for, in milliseconds.

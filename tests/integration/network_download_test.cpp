@@ -1,7 +1,6 @@
 #include "download_requests.h"
 #include "download_run.h"
 #include "fixed_width.h"
-#include "free_local_port.h"
 #include "message_file.h"
 #include "network_serial_port.h"
 #include "serial_port_factory.h"
@@ -16,8 +15,11 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace norvane;
@@ -64,6 +66,105 @@ bool download(SerialPort &port, const MessageTable &messages)
         qWarning() << failureText(result);
     return result.outcome == DownloadOutcome::Completed;
 }
+
+// ser2net looks up the address it is to listen on as one to reach other machines at, and on a
+// machine whose only address is the loopback it finds none, not even 127.0.0.1. A Unix socket
+// needs no lookup: ser2net listens on one, and this relays 127.0.0.1 to it, one connection at a
+// time, byte for byte both ways, each side's end passed on to the other.
+class LoopbackRelay
+{
+public:
+    explicit LoopbackRelay(const QString &socketPath) : m_path(QFile::encodeName(socketPath))
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+            ::listen(m_fd, 4) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) != 0 ||
+            ::pipe2(m_stop, O_CLOEXEC) != 0 ||
+            m_path.size() >= qsizetype(sizeof(sockaddr_un::sun_path)))
+            qFatal("cannot relay 127.0.0.1 to %s", m_path.constData());
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~LoopbackRelay()
+    {
+        [[maybe_unused]] const ssize_t written = ::write(m_stop[1], "x", 1);
+        m_thread.join();
+        for (const int fd : {m_fd, m_stop[0], m_stop[1]})
+            ::close(fd);
+    }
+    LoopbackRelay(const LoopbackRelay &) = delete;
+    LoopbackRelay &operator=(const LoopbackRelay &) = delete;
+
+    quint16 port() const { return m_port; }
+
+private:
+    bool stopped() const
+    {
+        pollfd stop{m_stop[0], POLLIN, 0};
+        return ::poll(&stop, 1, 0) != 0;
+    }
+
+    void serve()
+    {
+        while (!stopped()) {
+            pollfd ready[2] = {{m_fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
+            if (::poll(ready, 2, -1) <= 0 || ready[1].revents != 0)
+                return;
+            const int client = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+            const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::copy(m_path.cbegin(), m_path.cend(), address.sun_path);
+            if (client >= 0 && server >= 0 &&
+                ::connect(server, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+                relay(client, server);
+            ::close(client);
+            ::close(server);
+        }
+    }
+
+    void relay(int client, int server)
+    {
+        bool open[2] = {true, true}; // reading from client, from server
+        const int from[2] = {client, server};
+        const int to[2] = {server, client};
+        char buffer[4096];
+        while (open[0] || open[1]) {
+            pollfd ready[3] = {{open[0] ? client : -1, POLLIN, 0},
+                               {open[1] ? server : -1, POLLIN, 0},
+                               {m_stop[0], POLLIN, 0}};
+            if (::poll(ready, 3, -1) <= 0 || ready[2].revents != 0)
+                return;
+            for (int side = 0; side < 2; ++side) {
+                if (ready[side].revents == 0)
+                    continue;
+                const ssize_t count = ::read(from[side], buffer, sizeof buffer);
+                if (count <= 0) {
+                    open[side] = false;
+                    ::shutdown(to[side], SHUT_WR);
+                    continue;
+                }
+                for (ssize_t done = 0; done < count;) {
+                    const ssize_t written = ::write(to[side], buffer + done, size_t(count - done));
+                    if (written <= 0)
+                        return;
+                    done += written;
+                }
+            }
+        }
+    }
+
+    QByteArray m_path;
+    int m_fd = -1;
+    int m_stop[2] = {-1, -1};
+    quint16 m_port = 0;
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -168,25 +269,27 @@ void NetworkDownloadTest::rfc2217ThroughSer2net()
     // The server opens the line at 1200 baud with 2 stop bits and RTS/CTS flow control: only
     // the settings sent over the connection make it 9600 8N1 without flow control. (A
     // pseudo-terminal always has 8 data bits and no parity, so those two prove nothing here.)
-    const quint16 tcpPort = freeLocalPort();
+    const QTemporaryDir socketDir(QStringLiteral("/tmp/norvane-ser2net-XXXXXX"));
+    QVERIFY(socketDir.isValid());
+    const QString socket = socketDir.filePath(QStringLiteral("socket"));
+    const LoopbackRelay relay(socket);
     const QString config = m_dir->filePath(QStringLiteral("ser2net.yaml"));
     QFile file(config);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QStringLiteral("%YAML 1.1\n---\n"
                               "connection: &display\n"
-                              "    accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                              "    accepter: telnet(rfc2217),unix,%1\n"
                               "    connector: serialdev,%2,1200e72,rtscts,local\n"
                               "    options:\n"
                               "      mdns: false\n")
-                   .arg(tcpPort)
-                   .arg(device)
+                   .arg(socket, device)
                    .toLocal8Bit());
     file.close();
     m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_server.setStandardOutputFile(QProcess::nullDevice());
     m_server.start(ser2net, {"-n", "-u", "-c", config, "-P", m_dir->filePath("ser2net.pid")});
     QVERIFY(m_server.waitForStarted(10000));
-    const QString address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(tcpPort);
+    const QString address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(relay.port());
 
     // The line as the server reports it, and as the device itself is set.
     {

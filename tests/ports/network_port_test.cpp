@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <arpa/inet.h>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -113,7 +114,20 @@ struct StuckLookup
     }
 };
 
-enum class Server { None, ClosesAfter50Bytes, RefusesComPort, Silent, StuckLookup };
+// The server's answers that agree to everything the port asks and set the line as asked, with
+// or without agreeing to binary transmission.
+QByteArray rfc2217Answers(bool binary)
+{
+    const QByteArray yes = binary ? QByteArray("\xff\xfd\x00\xff\xfb\x00\xff\xfd\x2c", 9)
+                                  : QByteArray("\xff\xfd\x2c", 3);
+    const QByteArray set("\xff\xfa\x2c\x65\x00\x00\x25\x80\xff\xf0"
+                         "\xff\xfa\x2c\x66\x08\xff\xf0\xff\xfa\x2c\x67\x01\xff\xf0"
+                         "\xff\xfa\x2c\x68\x01\xff\xf0\xff\xfa\x2c\x69\x01\xff\xf0",
+                         38);
+    return yes + set;
+}
+
+enum class Server { None, ClosesAfter50Bytes, RefusesComPort, Silent, NoBinary, StuckLookup };
 
 } // namespace
 
@@ -128,6 +142,9 @@ private slots:
     void parseAddress();
     void failures_data();
     void failures();
+    void floodingServer_data();
+    void floodingServer();
+    void lookupGivesWay();
 };
 
 void NetworkPortTest::parseAddress_data()
@@ -183,7 +200,10 @@ void NetworkPortTest::failures_data()
     QTest::newRow("COM port control refused")
         << "rfc2217" << Server::RefusesComPort << "^The server refuses COM port control";
     QTest::newRow("server never answers")
-        << "rfc2217" << Server::Silent << "^The server did not finish setting up the line";
+        << "rfc2217" << Server::Silent
+        << "^The server did not finish setting up the line in time: the server answered nothing";
+    QTest::newRow("binary transmission never agreed to")
+        << "rfc2217" << Server::NoBinary << "never agreed to binary transmission";
     QTest::newRow("name lookup never answers")
         << "tcp" << Server::StuckLookup << "^Looking up the host name took too long";
 }
@@ -194,15 +214,9 @@ void NetworkPortTest::failures()
     QFETCH(Server, server);
     QFETCH(QString, error);
 
-    const auto answerRfc2217 = [](int fd, QByteArray &received) {
-        // Agrees to everything and sets the line as asked.
+    const auto answerRfc2217 = [](int fd, QByteArray &received, bool binary = true) {
         ScriptedServer::readUntil(fd, received, [&] { return received.size() >= 9; });
-        const QByteArray yes("\xff\xfd\x00\xff\xfb\x00\xff\xfd\x2c", 9);
-        const QByteArray set("\xff\xfa\x2c\x65\x00\x00\x25\x80\xff\xf0"
-                             "\xff\xfa\x2c\x66\x08\xff\xf0\xff\xfa\x2c\x67\x01\xff\xf0"
-                             "\xff\xfa\x2c\x68\x01\xff\xf0\xff\xfa\x2c\x69\x01\xff\xf0",
-                             38);
-        sendAll(fd, yes + set);
+        sendAll(fd, rfc2217Answers(binary));
     };
     ScriptedServer::Script script = [](int fd, QByteArray &received) {
         ScriptedServer::readUntil(fd, received, [] { return false; });
@@ -213,6 +227,11 @@ void NetworkPortTest::failures()
                 answerRfc2217(fd, received);
             const int start = int(received.size());
             ScriptedServer::readUntil(fd, received, [&] { return received.size() >= start + 50; });
+        };
+    } else if (server == Server::NoBinary) {
+        script = [=](int fd, QByteArray &received) {
+            answerRfc2217(fd, received, false);
+            ScriptedServer::readUntil(fd, received, [] { return false; });
         };
     } else if (server == Server::RefusesComPort) {
         script = [](int fd, QByteArray &received) {
@@ -233,7 +252,7 @@ void NetworkPortTest::failures()
     NetworkPortLimits limits;
     limits.open = std::chrono::milliseconds(500);
     std::unique_ptr<SerialPort> port;
-    if (server == Server::Silent || server == Server::StuckLookup) {
+    if (server == Server::Silent || server == Server::NoBinary || server == Server::StuckLookup) {
         HostResolver resolver = resolveHost;
         if (server == Server::StuckLookup)
             resolver = [stuck](const QByteArray &host, quint16 port) {
@@ -262,6 +281,102 @@ void NetworkPortTest::failures()
              qPrintable(port->errorString()));
     QVERIFY(failureText(result).startsWith("Error while sending data to port: " + address));
     QVERIFY(!port->isOpen());
+}
+
+void NetworkPortTest::floodingServer_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("raw TCP") << "tcp";
+    QTest::newRow("RFC 2217") << "rfc2217";
+}
+
+// A server that sends as fast as it can for the whole download (data, or Telnet commands) gets
+// a bounded slice read per character, and the download completes and closes in time.
+void NetworkPortTest::floodingServer()
+{
+    QFETCH(QString, scheme);
+    const bool telnet = scheme == QLatin1String("rfc2217");
+    std::atomic<qint64> pushed{0};
+    ScriptedServer server([&pushed, telnet](int fd, QByteArray &received) {
+        if (telnet) {
+            ScriptedServer::readUntil(fd, received, [&] { return received.size() >= 9; });
+            sendAll(fd, rfc2217Answers(true));
+            received.clear();
+        }
+        // Small buffers on this side, so what it managed to send is about what was read.
+        const int buffer = 16 * 1024;
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+        QByteArray flood(64 * 1024, 'x');
+        if (telnet)
+            flood = QByteArray("\xff\xf1").repeated(32 * 1024); // IAC NOP
+        // It goes on after the port has closed its side, until the connection is gone.
+        const QDeadlineTimer limit(20000);
+        char in[512];
+        bool reading = true;
+        while (!limit.hasExpired()) {
+            pollfd ready{fd, short(reading ? POLLIN | POLLOUT : POLLOUT), 0};
+            if (::poll(&ready, 1, 100) < 0 || (ready.revents & POLLERR) != 0)
+                return;
+            if ((ready.revents & POLLIN) != 0) {
+                const ssize_t count = ::recv(fd, in, sizeof in, MSG_DONTWAIT);
+                reading = count != 0;
+                if (count > 0)
+                    received.append(in, count);
+            }
+            if ((ready.revents & POLLOUT) != 0) {
+                const ssize_t count = ::send(fd, flood.constData(), size_t(flood.size()),
+                                             MSG_DONTWAIT | MSG_NOSIGNAL);
+                if (count < 0 && errno != EAGAIN)
+                    return;
+                pushed += std::max<ssize_t>(count, 0);
+            }
+        }
+    });
+    const std::unique_ptr<SerialPort> port =
+        makeSerialPort(QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(server.port()));
+
+    const QList<int> numbers{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    NoProgress progress;
+    SteadyPause pause;
+    QElapsedTimer timer;
+    timer.start();
+    const DownloadResult result =
+        runDownload(requestFor(MessageTable(), numbers, "\r", 1, 0), *port, pause, progress);
+    QCOMPARE(result.outcome, DownloadOutcome::Completed);
+    // The closing kept its time limit although the server never stopped sending.
+    QCOMPARE_LT(timer.elapsed(), 10000);
+    const QByteArray received = server.finish();
+    if (!telnet) {
+        QByteArray sent;
+        for (const int n : numbers)
+            sent += numberRecord(n, "\r") + textRecord(QByteArray(), "\r");
+        QCOMPARE(received, sent);
+    }
+    // Per character at most a slice, and a little for the buffers on the way and the closing.
+    QCOMPARE_LE(pushed.load(),
+                result.charactersWritten * NetworkSerialPort::InputSlice + 256 * 1024);
+}
+
+// A name lookup that does not answer is given up as soon as the interruption asks for it.
+void NetworkPortTest::lookupGivesWay()
+{
+    auto stuck = std::make_shared<StuckLookup>();
+    NetworkSerialPort port(QStringLiteral("tcp://stuck.example:4001"), NetworkPortLimits(),
+                           [stuck](const QByteArray &, quint16) {
+                               std::unique_lock<std::mutex> lock(stuck->mutex);
+                               stuck->released.wait(lock, [&] { return stuck->free; });
+                               return HostAddresses();
+                           });
+    int asked = 0;
+    port.setWaitInterruption([&asked] { return ++asked > 5; });
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!port.open());
+    stuck->release();
+    QCOMPARE(asked, 6);
+    // Far from the 5 s the lookup may otherwise take.
+    QCOMPARE_LT(timer.elapsed(), 4000);
+    QVERIFY2(port.errorString().contains("given up"), qPrintable(port.errorString()));
 }
 
 QTEST_GUILESS_MAIN(NetworkPortTest)

@@ -1,13 +1,30 @@
 #include "main_window_harness.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 
 using namespace norvane;
 using namespace norvane::test;
 
-// What only a real window system shows: which window has the keyboard, and the keys as X11 binds
-// them.
+namespace {
+
+// Notes the progress label's text at each of its paints.
+struct LabelPaints : QObject
+{
+    QStringList texts;
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && object->objectName() == objectName::ProgressLabel)
+            texts.append(static_cast<QLabel *>(object)->text());
+        return false;
+    }
+};
+
+} // namespace
+
+// What only a real window system shows: which window has the keyboard, the keys as X11 binds
+// them, and what is painted on the screen.
 class WindowSystemTest : public QObject
 {
     Q_OBJECT
@@ -63,6 +80,30 @@ private slots:
                 QTest::keyClick(edit, keys.key(), keys.keyboardModifiers());
         }
         QVERIFY(h.window->state().Messages == table);
+    }
+
+    // "Send selection" paints every number from 0 on the screen, the first download (which makes
+    // the progress window) too, before the first pause and without any.
+    void everyNumberIsPainted_data()
+    {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::newRow("nothing selected") << QList<int>{};
+        QTest::newRow("5 and 900") << QList<int>{5, 900};
+    }
+    void everyNumberIsPainted()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X display (DISPLAY is not set)");
+        QFETCH(QList<int>, selected);
+        MainWindowHarness h;
+        for (const int n : selected)
+            h.clickLine(n, Qt::ControlModifier);
+        LabelPaints paints;
+        qApp->installEventFilter(&paints);
+        h.click(h.sendSelectionButton());
+        qApp->removeEventFilter(&paints);
+        for (int n = 0; n < MessageCount; ++n)
+            QVERIFY2(paints.texts.contains(QString::number(n)), qPrintable(QString::number(n)));
     }
 };
 

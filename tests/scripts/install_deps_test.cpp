@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(calls[0], QStringLiteral("apt-get update"));
         QVERIFY2(calls[1].startsWith("apt-get install -y --no-install-recommends cmake "),
                  qPrintable(calls[1]));
-        QVERIFY2(calls[1].endsWith(" desktop-file-utils appstream dpkg-dev file lintian"),
+        QVERIFY2(calls[1].endsWith(" desktop-file-utils appstream dpkg-dev file lintian ccache"),
                  qPrintable(calls[1]));
         // The RealtimeKit test starts a bus of its own; a fresh Debian has no dbus-daemon.
         QVERIFY2(calls[1].split(' ').contains("dbus-daemon"), qPrintable(calls[1]));

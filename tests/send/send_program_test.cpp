@@ -44,6 +44,7 @@ private slots:
     void realRun();
     void severalPorts_data();
     void severalPorts();
+    void progressOnATerminal();
     void interrupted_data();
     void interrupted();
     void waitsGiveWay_data();
@@ -487,33 +488,47 @@ void SendProgramTest::realRun()
 void SendProgramTest::severalPorts_data()
 {
     QTest::addColumn<QStringList>("ports"); // PTY stands for a pseudo-terminal of the test's own
+    QTest::addColumn<QByteArray>("setupIni");
     QTest::addColumn<QString>("terminator");
     QTest::addColumn<int>("exitCode");
 
-    QTest::newRow("two ports") << QStringList{"PTY", "PTY"} << "cr" << 0;
-    QTest::newRow("three ports, crlf") << QStringList{"PTY", "PTY", "PTY"} << "crlf" << 0;
+    QTest::newRow("two ports") << QStringList{"PTY", "PTY"} << QByteArray() << "cr" << 0;
+    QTest::newRow("three ports, crlf")
+        << QStringList{"PTY", "PTY", "PTY"} << QByteArray() << "crlf" << 0;
     QTest::newRow("one port fails, the others complete")
-        << QStringList{"PTY", "/nonexistent/tty", "PTY"} << "cr" << 3;
+        << QStringList{"PTY", "/nonexistent/tty", "PTY"} << QByteArray() << "cr" << 3;
+    QTest::newRow("Com ports, each to the device setup.ini maps it to")
+        << QStringList{"com2", "COM1"} << QByteArray("[Ports],PTY,PTY") << "cr" << 0;
 }
 
 // Every port gets every byte, paced on its own, and the end tells of each in a line of its own.
 void SendProgramTest::severalPorts()
 {
     QFETCH(QStringList, ports);
+    QFETCH(QByteArray, setupIni);
     QFETCH(QString, terminator);
     QFETCH(int, exitCode);
 
-    const std::vector<PseudoTerminal> terminals = openTerminals(int(ports.count("PTY")));
+    const std::vector<PseudoTerminal> terminals =
+        openTerminals(int(ports.count("PTY") + setupIni.count("PTY")));
     QStringList arguments{"--char-delay", "1",       "--record-delay", "2",
                           "--select",     "0-4,999", "--terminator",   terminator};
     std::size_t next = 0;
+    QStringList mapped; // the devices of Com1, Com2, ...
+    for (qsizetype at; (at = setupIni.indexOf("PTY")) >= 0;) {
+        mapped << terminals[next++].slavePath();
+        setupIni.replace(at, 3, QFile::encodeName(mapped.constLast()));
+    }
     for (QString &port : ports) {
         if (port == QLatin1String("PTY"))
             port = terminals[next++].slavePath();
         arguments << "--port" << port;
+        // Told by the device it stands for.
+        if (port.startsWith(QLatin1String("com"), Qt::CaseInsensitive))
+            port = mapped.value(port.mid(3).toInt() - 1);
     }
     QProcess send;
-    startSend(send, folderWith(m_dir, QStringLiteral("several"), QByteArray()),
+    startSend(send, folderWith(m_dir, QStringLiteral("several"), setupIni),
               arguments << m_dir.filePath("messages.txt"));
     const QList<QByteArray> received = receiveAll(send, terminals);
     const Result result = finish(send);
@@ -540,6 +555,36 @@ void SendProgramTest::severalPorts()
                 .match(lines[i]);
         QVERIFY2(sent.hasMatch(), qPrintable(lines[i]));
         QVERIFY2(sent.captured(1).toDouble() >= sent.captured(2).toDouble(), qPrintable(lines[i]));
+    }
+}
+
+// On a terminal every port has a line of progress, redrawn in place, and at the end the lines give
+// way to one line per port.
+void SendProgramTest::progressOnATerminal()
+{
+    const std::vector<PseudoTerminal> terminals = openTerminals(3); // two ports and the terminal
+    QProcess send;
+    send.setStandardErrorFile(terminals[2].slavePath());
+    startSend(send, folderWith(m_dir, QStringLiteral("terminal"), QByteArray()),
+              {"--port", terminals[0].slavePath(), "--port", terminals[1].slavePath(), "--select",
+               "0-2", "--char-delay", "1", "--record-delay", "400",
+               m_dir.filePath("messages.txt")});
+    const QByteArray screen = receiveAll(send, terminals).constLast();
+    QCOMPARE(finish(send).exitCode, 0);
+
+    QVERIFY2(screen.contains("\x1b[2A"), screen.constData());
+    const qsizetype end = screen.lastIndexOf("\x1b[J");
+    QVERIFY(end >= 0);
+    const QString summary = QString::fromLocal8Bit(screen.mid(end + 3));
+    QCOMPARE(summary.count('\n'), 2);
+    for (int i = 0; i < 2; ++i) {
+        const QString port = QRegularExpression::escape(terminals[std::size_t(i)].slavePath());
+        QVERIFY2(QString::fromLocal8Bit(screen).contains(
+                     QRegularExpression("\r\x1b\\[K" + port + " +message +\\d+ \\[[#-]+\\] ")),
+                 screen.constData());
+        QVERIFY2(summary.contains(QRegularExpression("^" + port + ": sent 3 messages, ",
+                                                     QRegularExpression::MultilineOption)),
+                 qPrintable(summary));
     }
 }
 

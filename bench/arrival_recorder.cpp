@@ -1,5 +1,7 @@
 #include "arrival_recorder.h"
 
+#include "process_times.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -42,6 +44,12 @@ void ArrivalRecorder::stop()
 }
 
 void ArrivalRecorder::run()
+{
+    readUntilStopped();
+    m_cpu = threadCpuTime();
+}
+
+void ArrivalRecorder::readUntilStopped()
 {
     char buffer[4096];
 #ifdef SCHED_IDLE

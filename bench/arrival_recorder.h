@@ -25,9 +25,12 @@ public:
     const QByteArray &bytes() const { return m_bytes; }
     std::optional<std::chrono::nanoseconds> minGap() const { return m_minGap; }
     bool failed() const { return m_failed; }
+    // The processor time the reading thread took.
+    std::chrono::nanoseconds cpuTime() const { return m_cpu; }
 
 private:
     void run();
+    void readUntilStopped();
     void arrived(const char *data, qsizetype count);
 
     int m_fd;
@@ -37,6 +40,7 @@ private:
     std::chrono::steady_clock::time_point m_last;
     std::optional<std::chrono::nanoseconds> m_minGap;
     bool m_failed = false;
+    std::chrono::nanoseconds m_cpu{0};
 };
 
 } // namespace norvane

@@ -10,6 +10,7 @@ namespace {
 
 constexpr int MaxLoad = 64;
 constexpr int MaxRounds = 100;
+constexpr int MaxPorts = 64;
 
 BenchCommandLine error(const QString &text)
 {
@@ -70,9 +71,16 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
         QStringLiteral("Run N rounds of the three ways, in turn, and print their ratios side by "
                        "side (the last line begins \"compare:\")."),
         QStringLiteral("N"));
+    const QCommandLineOption ports(
+        QStringLiteral("ports"),
+        QStringLiteral("Send to N pseudo-terminals of its own at once, each port on a thread of "
+                       "its own as norvane-send sends to several ports (1 to %1); a line per "
+                       "port, and the pacing line for all of them.")
+            .arg(MaxPorts),
+        QStringLiteral("N"));
     parser.addOptions({help, version, messages});
     line.addTo(parser);
-    parser.addOptions({load, window, priority, compare});
+    parser.addOptions({load, window, priority, compare, ports});
 
     if (!parser.parse(arguments))
         return error(parser.errorText());
@@ -136,7 +144,33 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
             return error(
                 QStringLiteral("--compare-priority needs a count from 1 to %1").arg(MaxRounds));
     }
+    if (parser.isSet(ports)) {
+        const auto value = integer(parser.value(ports), 1, MaxPorts);
+        if (!value)
+            return error(QStringLiteral("--ports needs a count from 1 to %1").arg(MaxPorts));
+        if (options.port || options.window || options.compareRounds)
+            return error(QStringLiteral("--ports sends to pseudo-terminals of its own: no --port, "
+                                        "--window or --compare-priority with it"));
+        options.ports = *value;
+    }
     return result;
+}
+
+DownloadRequest benchRequest(const BenchOptions &options)
+{
+    DownloadRequest request;
+    for (int n = 0; n < MessageCount; ++n)
+        request.messages[std::size_t(n)] =
+            QByteArray("MESSAGE ") + QByteArray::number(n).rightJustified(3, '0');
+    if (options.messages) {
+        request.selection = MessageSelection();
+        for (int n = 0; n < *options.messages; ++n)
+            request.selection->set(std::size_t(n));
+    }
+    request.terminator = options.terminator;
+    request.charPause = pauseLength(options.charDelay);
+    request.recordPause = pauseLength(options.recordDelay);
+    return request;
 }
 
 } // namespace norvane

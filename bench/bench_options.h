@@ -1,6 +1,7 @@
 #pragma once
 
 #include "delay_settings.h"
+#include "download_run.h"
 #include "line_options.h"
 #include "steady_pause.h"
 
@@ -25,6 +26,9 @@ struct BenchOptions
     SteadyPause::PriorityPolicy priority = SteadyPause::PriorityPolicy::WhenLate;
     // Run that many rounds of the three ways, one after another, and compare them.
     std::optional<int> compareRounds;
+    // Download to that many pseudo-terminals of its own at once, each port on a thread of its
+    // own as norvane-send sends to several ports; 0: one download on the main thread.
+    int ports = 0;
 };
 
 struct BenchCommandLine
@@ -37,5 +41,9 @@ struct BenchCommandLine
 
 // Reads the benchmark's command line (arguments[0] is the program name).
 BenchCommandLine parseBenchCommandLine(const QStringList &arguments);
+
+// What the options ask to send: messages "MESSAGE 000" to "MESSAGE 999", all or 0..N-1, with
+// the options' terminator and pauses.
+DownloadRequest benchRequest(const BenchOptions &options);
 
 } // namespace norvane

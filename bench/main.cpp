@@ -8,7 +8,9 @@
 #include "delay_settings.h"
 #include "download_run.h"
 #include "pacing_report.h"
+#include "port_bench.h"
 #include "print_line.h"
+#include "process_times.h"
 #include "pseudo_terminal.h"
 #include "serial_port_factory.h"
 #include "settings_file.h"
@@ -18,45 +20,15 @@
 #include "window_download.h"
 
 #include <QApplication>
-#include <QFile>
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
 using namespace norvane;
-
-std::chrono::microseconds cpuTime()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto time = [](const timeval &t) {
-        return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
-    };
-    return time(usage.ru_utime) + time(usage.ru_stime);
-}
-
-// The processor time the host of a virtual machine took from it (steal time), all processors
-// together, or none where the system does not say.
-std::optional<std::chrono::milliseconds> stolenTime()
-{
-    QFile stat(QStringLiteral("/proc/stat"));
-    if (!stat.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    // "cpu user nice system idle iowait irq softirq steal ..." in clock ticks.
-    const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
-    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
-    bool ok = false;
-    const qint64 steal = fields.size() > 8 ? fields[8].toLongLong(&ok) : 0;
-    if (fields.value(0) != "cpu" || !ok || ticksPerSecond <= 0)
-        return std::nullopt;
-    return std::chrono::milliseconds(steal * 1000 / ticksPerSecond);
-}
 
 double milliseconds(std::chrono::nanoseconds duration)
 {
@@ -91,11 +63,11 @@ Measurement measure(const BenchOptions &options, const TimedPause &pause, Downlo
         printLine(stderr, QStringLiteral("norvane-bench-pacing: not all busy loops started"));
     Measurement m;
     const auto stolenBefore = stolenTime();
-    const auto cpuBefore = cpuTime();
+    const auto cpuBefore = processCpuTime();
     const auto started = std::chrono::steady_clock::now();
     m.sent = download();
     const auto ended = std::chrono::steady_clock::now();
-    m.cpu = cpuTime() - cpuBefore;
+    m.cpu = processCpuTime() - cpuBefore;
     const auto stolenAfter = stolenTime();
     loops.stop();
     if (stolenBefore && stolenAfter)
@@ -197,18 +169,7 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
         measurement = measure(options, *pause, [&] { return window->click(); });
         measurement.message = window->message();
     } else {
-        DownloadRequest request;
-        for (int n = 0; n < MessageCount; ++n)
-            request.messages[std::size_t(n)] =
-                QByteArray("MESSAGE ") + QByteArray::number(n).rightJustified(3, '0');
-        if (options.messages) {
-            request.selection = MessageSelection();
-            for (int n = 0; n < *options.messages; ++n)
-                request.selection->set(std::size_t(n));
-        }
-        request.terminator = options.terminator;
-        request.charPause = pauseLength(options.charDelay);
-        request.recordPause = pauseLength(options.recordDelay);
+        const DownloadRequest request = benchRequest(options);
         NoProgress progress;
         serialPort = makeSerialPort(device);
         port = std::make_unique<TimedSerialPort>(*serialPort, request.charPause);
@@ -224,8 +185,12 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
         measurement.message = failureText(result);
     }
 
-    if (recorder)
+    if (recorder) {
         recorder->stop();
+        // The reader stands in for the device: its time is not the writer's.
+        measurement.cpu -= std::chrono::duration_cast<std::chrono::microseconds>(
+            std::min<std::chrono::nanoseconds>(recorder->cpuTime(), measurement.cpu));
+    }
     if (!measurement.sent) {
         printLine(stderr, QStringLiteral("norvane-bench-pacing: ") + measurement.message);
         return run;
@@ -272,9 +237,12 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
             recorder->minGap()
                 ? QString::number(milliseconds(*recorder->minGap()), 'f', 3) + QStringLiteral(" ms")
                 : QStringLiteral("n/a");
-        run.report << QStringLiteral("reader: bytes %1, min gap %2")
+        run.report << QStringLiteral("reader: bytes %1, min gap %2, cpu %3 % (not counted)")
                           .arg(recorder->bytes().size())
-                          .arg(gap);
+                          .arg(gap)
+                          .arg(std::chrono::duration<double>(recorder->cpuTime()).count() /
+                                   std::max(figures.measuredSeconds, 1e-9) * 100.0,
+                               0, 'f', 2);
         if (recorder->failed() || recorder->bytes().size() != timed->writes()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: the reader got %1 of %2 bytes")
                                   .arg(recorder->bytes().size())
@@ -386,6 +354,8 @@ int main(int argc, char **argv)
 
     if (options.compareRounds)
         return compare(options, device);
+    if (options.ports > 0)
+        return benchPorts(options);
     const Run run = measureOnce(options, device, options.priority);
     for (const QString &line : run.report)
         printLine(stdout, line);

@@ -49,12 +49,15 @@ std::optional<QString> LineOptionSet::read(const QCommandLineParser &parser,
             return QStringLiteral("--%1 needs milliseconds from 0 to 32767")
                 .arg(option->names().constFirst());
     }
-    if (parser.isSet(m_port)) {
+    for (const QString &name : parser.values(m_port)) {
         QString error;
-        options.port = portNamed(parser.value(m_port), error);
-        if (!options.port)
+        const std::optional<PortChoice> port = portNamed(name, error);
+        if (!port)
             return error;
+        options.ports.append(*port);
     }
+    if (!options.ports.isEmpty())
+        options.port = options.ports.constFirst();
     return std::nullopt;
 }
 

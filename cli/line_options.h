@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QCommandLineOption>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -26,7 +27,8 @@ struct LineOptions
     std::optional<QByteArray> terminator;
     std::optional<qint16> charDelay;
     std::optional<qint16> recordDelay;
-    std::optional<PortChoice> port;
+    std::optional<PortChoice> port; // the first --port given
+    QList<PortChoice> ports;        // every --port given, in order (where it may repeat)
 };
 
 // What the help of a program says of the shared options where programs differ.

@@ -1,5 +1,7 @@
 #include "message_selection.h"
 
+#include "fixed_width.h"
+
 #include <QStringList>
 
 namespace norvane {
@@ -40,6 +42,30 @@ std::optional<MessageSelection> parseMessageSelection(const QString &list)
             selection.set(std::size_t(number));
     }
     return selection;
+}
+
+QString selectionText(const MessageSelection &selection)
+{
+    QStringList items;
+    for (int first = 0; first < MessageCount; ++first) {
+        if (!selection.test(std::size_t(first)))
+            continue;
+        int last = first;
+        while (last + 1 < MessageCount && selection.test(std::size_t(last) + 1))
+            ++last;
+        items << (first == last ? QString::number(first)
+                                : QStringLiteral("%1-%2").arg(first).arg(last));
+        first = last;
+    }
+    return items.join(QLatin1Char(','));
+}
+
+MessageSelection changedMessages(const MessageTable &before, const MessageTable &after)
+{
+    MessageSelection changed;
+    for (std::size_t j = 0; j < before.size(); ++j)
+        changed[j] = fixedWidth(before[j], EntryLength) != fixedWidth(after[j], EntryLength);
+    return changed;
 }
 
 } // namespace norvane

@@ -143,19 +143,24 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
     }
     if (m_writeMarked) {
         // The character reached the operating system somewhere between the mark and now. A
-        // write that took longer than usual was most likely held up before it got there, so
-        // the pause counts from the latest moment a usual write could have started instead:
-        // otherwise the next character could follow this one by less than the pause.
+        // write that took longer than a quick one may have been held up before it got there
+        // (an interrupt, or another thread, between the mark and the write), so the pause counts
+        // from the latest moment a quick write could have started instead: otherwise a quick
+        // write after it could follow it by less than the pause.
         m_writeMarked = false;
         const TimePoint written = m_clock.now();
         const std::chrono::nanoseconds took = written - m_mark;
-        m_mark = std::max(m_mark, written - m_usualWrite);
-        // Track the median time a write takes.
-        if (took < m_usualWrite)
-            m_usualWrite -= WriteStep;
+        m_mark = std::max(m_mark, written - m_quickWrite);
+        // Track what the quickest writes take, from the first one on: down to a quicker one at
+        // once, up slowly (a microsecond in 64 writes), as the machine's writes get slower.
+        // Against the median, this costs the pacing the writes' own spread (a microsecond or
+        // two per character) and keeps a held-up write from shortening the next gap by the
+        // difference.
+        if (m_quickWrite == 0ns || took < m_quickWrite)
+            m_quickWrite = took;
         else
-            m_usualWrite += WriteStep;
-        m_usualWrite = std::clamp<std::chrono::nanoseconds>(m_usualWrite, 0ns, MaxWakeLead);
+            m_quickWrite += std::min<std::chrono::nanoseconds>(took - m_quickWrite, WriteStep / 64);
+        m_quickWrite = std::clamp<std::chrono::nanoseconds>(m_quickWrite, 0ns, MaxWakeLead);
     }
 
     // The pause counts from the start of the write before it, so the time spent writing is part

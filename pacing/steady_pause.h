@@ -11,11 +11,11 @@
 namespace norvane {
 
 // Pauses on the steady clock. A pause never ends before its target: the marked write start plus
-// its length, or, when the write took longer than writes usually do (it may have been held up
-// before it reached the line), its end less the usual write time. The wake-up latency is learned
-// and compensated so that it does not add up over a long download: a long sleep ends early by the
-// lateness of long sleeps, short sleeps follow, and the last few tens of microseconds (what a
-// short sleep is usually late by) are waited out on the clock.
+// its length, or, when the write took longer than a quick write does (it may have been held up
+// before it reached the line), its end less the time of a quick write. The wake-up latency is
+// learned and compensated so that it does not add up over a long download: a long sleep ends early
+// by the lateness of long sleeps, short sleeps follow, and the last few tens of microseconds (what
+// a short sleep is usually late by) are waited out on the clock.
 //
 // The caller's own work between a pause and the next write (a download repaints its progress
 // window there once per message) is learned too: a pause returns that much before its target,
@@ -92,7 +92,7 @@ private:
     Clock m_clock;
     TimePoint m_mark;
     bool m_writeMarked = false;
-    std::chrono::nanoseconds m_usualWrite{0};
+    std::chrono::nanoseconds m_quickWrite{0};
     std::chrono::nanoseconds m_wakeLead{0};
     std::chrono::nanoseconds m_shortLead{0};
 

@@ -1,11 +1,14 @@
 #include "send_command.h"
 
+#include "changed_selection.h"
 #include "delay_settings.h"
 #include "download_plan.h"
 #include "download_run.h"
 #include "interruptible_pause.h"
 #include "message_file.h"
 #include "print_line.h"
+#include "run_report.h"
+#include "send_to_ports.h"
 #include "serial_port_factory.h"
 #include "settings_file.h"
 #include "steady_pause.h"
@@ -35,31 +38,6 @@ void printLine(const QString &line)
     norvane::printLine(stderr, line);
 }
 
-QString messagesText(qint64 count)
-{
-    return count == 1 ? QStringLiteral("1 message") : QStringLiteral("%1 messages").arg(count);
-}
-
-QString seconds(std::chrono::milliseconds length)
-{
-    return QString::number(double(length.count()) / 1000.0, 'f', 3) + QStringLiteral(" s");
-}
-
-// How far an interrupted download got.
-QString interruptedText(const DownloadPlan &plan, qint64 bytes)
-{
-    if (bytes == 0)
-        return QStringLiteral("interrupted before the first message");
-    const DownloadPlan::Reach reach = plan.reach(bytes);
-    if (reach.bytesInto == 0)
-        return QStringLiteral("interrupted after message %1")
-            .arg(plan.number(reach.wholeMessages - 1));
-    return QStringLiteral("interrupted after message %1 (%2 of its %3 bytes sent)")
-        .arg(plan.number(reach.wholeMessages))
-        .arg(reach.bytesInto)
-        .arg(plan.pairBytes(reach.wholeMessages));
-}
-
 } // namespace
 
 int sendMessageFile(const SendOptions &options)
@@ -67,6 +45,10 @@ int sendMessageFile(const SendOptions &options)
     // The settings file is read once, as the window reads it at start-up.
     const Settings settings = readSettingsFile(SettingsFileName);
     const PortChoice port = options.line.port.value_or(PortChoice());
+    if (const std::optional<QString> twice = samePortTwice(options.line.ports, settings.ports)) {
+        printLine(QStringLiteral("norvane-send: ") + *twice);
+        return ExitUsageError;
+    }
 
     DownloadRequest request;
     // A file that "Load" would report ends here, before any port is touched.
@@ -75,6 +57,8 @@ int sendMessageFile(const SendOptions &options)
         return ExitFileError;
     }
     request.selection = options.selection;
+    if (const std::optional<int> status = selectChangedMessages(options, request))
+        return *status;
     request.terminator = options.line.terminator.value_or(QByteArray("\r"));
     request.portNumber = port.portNumber;
     request.charPause = pauseLength(options.line.charDelay.value_or(settings.CharDelay));
@@ -97,11 +81,13 @@ int sendMessageFile(const SendOptions &options)
                                      "(pauses of %4 and %5 ms)")
                           .arg(messagesText(plan.messageCount()))
                           .arg(result.charactersWritten)
-                          .arg(seconds(model))
+                          .arg(secondsText(model))
                           .arg(request.charPause.count())
                           .arg(request.recordPause.count()));
         return ExitSent;
     }
+    if (options.line.ports.size() > 1)
+        return sendToPorts(options, request, plan, settings.ports);
 
     const std::unique_ptr<SerialPort> serialPort =
         port.device.isEmpty() ? makeSerialPort(settings.ports) : makeSerialPort(port.device);
@@ -128,16 +114,11 @@ int sendMessageFile(const SendOptions &options)
         printLine(failureText(result));
         return ExitPortError;
     }
-    const int whole = plan.reach(result.charactersWritten).wholeMessages;
     if (result.outcome == DownloadOutcome::Stopped)
         printLine(interruptedText(plan, result.charactersWritten));
     if (!options.quiet)
         printLine(
-            QStringLiteral("sent %1, %2 bytes in %3 (the pauses alone: %4)")
-                .arg(messagesText(whole))
-                .arg(result.charactersWritten)
-                .arg(seconds(took), seconds(pacingModel(result.charactersWritten, whole,
-                                                        request.charPause, request.recordPause))));
+            sentText(plan, result.charactersWritten, took, request.charPause, request.recordPause));
     return result.outcome == DownloadOutcome::Stopped ? ExitInterrupted : ExitSent;
 }
 

@@ -13,10 +13,13 @@ const char *const Description =
     "the same records, pauses and port settings. Pauses and the devices of COM1 to COM4 come\n"
     "from setup.ini in the working directory, as for the window.\n"
     "\n"
-    "Exit status: 0 sent, 1 the file cannot be read, 2 bad command line, 3 port error,\n"
-    "130 interrupted. The first Ctrl-C or SIGTERM finishes the message being sent (its number\n"
-    "and text records) and stops there, or gives up a wait for the port at once; a second\n"
-    "stops after the character being written; a third ends the program at once.";
+    "Several --port send the same messages to every port at once, each paced on its own.\n"
+    "\n"
+    "Exit status: 0 sent, 1 a file cannot be read, 2 bad command line, 3 port error (with\n"
+    "several ports: any of them), 130 interrupted. The first Ctrl-C or SIGTERM finishes the\n"
+    "message being sent (its number and text records; on every port) and stops there, or gives\n"
+    "up a wait for the port at once; a second stops after the character being written; a third\n"
+    "ends the program at once.";
 
 SendCommandLine usageError(const QString &text)
 {
@@ -47,8 +50,14 @@ SendCommandLine parseSendCommandLine(const QStringList &arguments, const QString
     lineHelp.delayDefaults = QStringLiteral("default: setup.ini, else %1");
     lineHelp.port =
         QStringLiteral("COM1 to COM4 (mapped by setup.ini [Ports]; default COM1), a device such "
-                       "as /dev/ttyUSB0, or tcp://HOST:PORT or rfc2217://HOST:PORT.");
+                       "as /dev/ttyUSB0, or tcp://HOST:PORT or rfc2217://HOST:PORT. Give it "
+                       "several times to send to several ports at once.");
     const LineOptionSet line(lineHelp);
+    const QCommandLineOption changedFrom(
+        QStringLiteral("changed-from"),
+        QStringLiteral("Send only the messages that differ from those of OLD, the file last sent "
+                       "(read as \"Load\" reads it); --select narrows them further."),
+        QStringLiteral("OLD"));
     const QCommandLineOption dryRun(
         QStringLiteral("dry-run"),
         QStringLiteral("Write the bytes to standard output instead: no port, no pauses."));
@@ -57,7 +66,7 @@ SendCommandLine parseSendCommandLine(const QStringList &arguments, const QString
     const QCommandLineOption listPorts(
         QStringLiteral("list-ports"),
         QStringLiteral("List the serial ports of this machine and a [Ports] line for setup.ini."));
-    parser.addOptions({help, versionOption, all, select});
+    parser.addOptions({help, versionOption, all, select, changedFrom});
     line.addTo(parser);
     parser.addOptions({dryRun, quiet, listPorts});
     parser.addPositionalArgument(QStringLiteral("FILE"),
@@ -65,7 +74,7 @@ SendCommandLine parseSendCommandLine(const QStringList &arguments, const QString
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    const QString repeated = repeatedOption(parser);
+    const QString repeated = repeatedOption(parser, {QStringLiteral("port")});
     if (!repeated.isEmpty())
         return usageError(QStringLiteral("--%1 given more than once").arg(repeated));
 
@@ -106,6 +115,11 @@ SendCommandLine parseSendCommandLine(const QStringList &arguments, const QString
     }
     if (const std::optional<QString> error = line.read(parser, options.line))
         return usageError(*error);
+    if (parser.isSet(changedFrom)) {
+        options.changedFrom = parser.value(changedFrom);
+        if (options.changedFrom.isEmpty())
+            return usageError(QStringLiteral("--changed-from needs the file last sent"));
+    }
     options.dryRun = parser.isSet(dryRun);
     options.quiet = parser.isSet(quiet);
     return result;

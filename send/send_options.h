@@ -14,7 +14,8 @@ struct SendOptions
 {
     QString file;
     std::optional<MessageSelection> selection; // none: all messages
-    LineOptions line; // terminator, pauses and port; what is not given comes from setup.ini
+    LineOptions line;    // terminator, pauses and ports; what is not given comes from setup.ini
+    QString changedFrom; // send only the messages that differ from this file's; empty: no such file
     bool dryRun = false;
     bool quiet = false;
 };

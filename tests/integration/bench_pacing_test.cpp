@@ -35,6 +35,9 @@ void BenchPacingTest::reportsTheRun_data()
     // 2 pairs of 37 bytes: 74 x 1 ms + 2 x 5 ms, clicked in the main window, beside a busy loop.
     QTest::newRow("through the window, busy")
         << "--messages 2 --char-delay 1 --record-delay 5 --window --load 1" << 2 << 74 << "0.084";
+    // The same, to three pseudo-terminals at once, each on a thread of its own.
+    QTest::newRow("three ports") << "--messages 2 --char-delay 1 --record-delay 5 --ports 3" << 2
+                                 << 74 << "0.084";
 }
 
 void BenchPacingTest::reportsTheRun()
@@ -72,10 +75,12 @@ void BenchPacingTest::reportsTheRun()
         output.contains(QRegularExpression(QStringLiteral("^priority: (adaptive|raised|normal)"),
                                            QRegularExpression::MultilineOption)),
         bytes > 0);
-    // The bytes the pseudo-terminal received are the bytes written.
-    QVERIFY2(output.contains(QRegularExpression(QStringLiteral("^reader: bytes %1, ").arg(bytes),
-                                                QRegularExpression::MultilineOption)),
-             qPrintable(output));
+    // The bytes each pseudo-terminal received are the bytes written.
+    const int ports = arguments.contains(QLatin1String("--ports 3")) ? 3 : 1;
+    QCOMPARE(output.count(QRegularExpression(
+                 QStringLiteral("^(reader|port \\d /dev/\\S+): bytes %1, ").arg(bytes),
+                 QRegularExpression::MultilineOption)),
+             ports);
 }
 
 // The three ways of handling the priority, side by side, as anyone may check on their machine.

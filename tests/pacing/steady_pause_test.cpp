@@ -50,6 +50,7 @@ private slots:
     void neverShorterThanAsked();
     void slowWritePushesThePauseBack_data();
     void slowWritePushesThePauseBack();
+    void heldUpWriteKeepsTheNextGap();
     void learnsTheWakeUpLateness_data();
     void learnsTheWakeUpLateness();
     void workAfterMessagesDelaysNoWrite_data();
@@ -124,7 +125,7 @@ void SteadyPauseTest::slowWritePushesThePauseBack_data()
     // Writes have taken 20 us so far: a write that takes no longer is part of the pause.
     QTest::newRow("quicker than usual") << 15 << 10000;
     QTest::newRow("usual") << 20 << 10000;
-    // One held up may have reached the line only at its end, less the usual write time.
+    // One held up may have reached the line only at its end, less what a quick write takes.
     QTest::newRow("held up") << 30000 << 30000 - 20 + 10000;
 }
 
@@ -138,6 +139,22 @@ void SteadyPauseTest::slowWritePushesThePauseBack()
         rig.character(20us, 1);
     const FakeClock::TimePoint start = rig.character(microseconds(writeUs), 10);
     QCOMPARE(rig.fake.now - start, microseconds(endUs));
+}
+
+// A write held up between its mark and the moment it reached the system (an interrupt, another
+// thread), then as quick as the quickest lately: the next write still starts a whole pause after
+// it, although writes usually take longer than this one did.
+void SteadyPauseTest::heldUpWriteKeepsTheNextGap()
+{
+    Rig rig;
+    for (int i = 0; i < 40; ++i)
+        rig.character(i % 4 == 3 ? 10us : 30us, 1);
+    rig.pause.markWrite();
+    rig.fake.advance(50us);
+    const FakeClock::TimePoint reached = rig.fake.now;
+    rig.fake.advance(10us);
+    rig.pause.pause(std::chrono::milliseconds(10));
+    QVERIFY(rig.character(10us, 1) - reached >= std::chrono::milliseconds(10));
 }
 
 void SteadyPauseTest::learnsTheWakeUpLateness_data()

@@ -1,0 +1,199 @@
+#include "port_bench.h"
+
+#include "arrival_recorder.h"
+#include "busy_loops.h"
+#include "pacing_report.h"
+#include "port_downloads.h"
+#include "print_line.h"
+#include "process_times.h"
+#include "pseudo_terminal.h"
+#include "serial_port_factory.h"
+#include "timed_pause.h"
+#include "timed_serial_port.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace norvane {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What one port's download gave, noted on its own thread when it ended.
+struct PortFigures
+{
+    qint64 writes = 0;
+    std::optional<std::chrono::nanoseconds> minGap;
+    qint64 shortGaps = 0;
+    std::chrono::nanoseconds largestShortfall{0};
+    std::optional<Clock::time_point> lastReturn;
+    bool raised = false;
+    QString priority;
+    std::chrono::nanoseconds cpu{0}; // the port's thread, from its start
+};
+
+double seconds(std::chrono::nanoseconds duration)
+{
+    return std::chrono::duration<double>(duration).count();
+}
+
+void complain(const QString &text)
+{
+    printLine(stderr, QStringLiteral("norvane-bench-pacing: ") + text);
+}
+
+} // namespace
+
+int benchPorts(const BenchOptions &options)
+{
+    const int count = options.ports;
+    std::vector<std::unique_ptr<PseudoTerminal>> terminals;
+    std::vector<std::unique_ptr<ArrivalRecorder>> recorders;
+    for (int i = 0; i < count; ++i) {
+        terminals.push_back(std::make_unique<PseudoTerminal>());
+        if (!terminals.back()->open()) {
+            complain(QStringLiteral("no pseudo-terminal: ") + terminals.back()->errorString());
+            return 1;
+        }
+        recorders.push_back(std::make_unique<ArrivalRecorder>(terminals.back()->masterFd()));
+        if (!recorders.back()->start()) {
+            complain(QStringLiteral("cannot start the reader"));
+            return 1;
+        }
+    }
+
+    const DownloadRequest request = benchRequest(options);
+    std::vector<PortFigures> figures(static_cast<std::size_t>(count));
+    PortDownloads downloads(std::vector<DownloadRequest>(std::size_t(count), request), [&](int i) {
+        auto port = std::make_unique<TimedSerialPort>(
+            makeSerialPort(terminals[std::size_t(i)]->slavePath()), request.charPause);
+        auto steady = std::make_unique<SteadyPause>();
+        steady->setPriorityPolicy(options.priority);
+        auto pause = std::make_unique<TimedPause>(std::move(steady));
+        PortDownloads::Parts parts;
+        parts.afterRun = [&figures, i, timed = port.get(), paused = pause.get()] {
+            PortFigures &f = figures[std::size_t(i)];
+            f.writes = timed->writes();
+            f.minGap = timed->minGap();
+            f.shortGaps = timed->shortGaps();
+            f.largestShortfall = timed->largestShortfall();
+            f.lastReturn = paused->lastReturn();
+            const SteadyPause &steady = paused->steadyPause();
+            f.raised = steady.raisedAfter().has_value() &&
+                       !steady.priority().description().startsWith(QLatin1String("not "));
+            f.priority = steady.priority().description();
+            f.cpu = threadCpuTime();
+        };
+        parts.port = std::move(port);
+        parts.pause = std::move(pause);
+        return parts;
+    });
+
+    BusyLoops loops;
+    if (!loops.start(options.load))
+        complain(QStringLiteral("not all busy loops started"));
+    const auto stolenBefore = stolenTime();
+    const auto cpuBefore = processCpuTime();
+    const Clock::time_point started = Clock::now();
+    downloads.start();
+    while (!downloads.waitFor(std::chrono::seconds(1))) {
+    }
+    std::chrono::nanoseconds cpu = processCpuTime() - cpuBefore;
+    const auto stolenAfter = stolenTime();
+    loops.stop();
+
+    bool ok = true;
+    PacingFigures all;
+    all.messages = options.messages.value_or(MessageCount);
+    std::chrono::nanoseconds slowest{0};
+    std::chrono::nanoseconds writersCpu{0};
+    qint64 shortGaps = 0;
+    std::chrono::nanoseconds largestShortfall{0};
+    int raised = 0;
+    QString howRaised;
+    for (int i = 0; i < count; ++i) {
+        const std::size_t k = std::size_t(i);
+        recorders[k]->stop();
+        // The readers stand in for the devices: their time is not the writers'.
+        cpu -= std::min(recorders[k]->cpuTime(), cpu);
+        const DownloadResult &result = downloads.result(i);
+        const PortFigures &f = figures[k];
+        if (result.outcome != DownloadOutcome::Completed) {
+            complain(failureText(result));
+            ok = false;
+            continue;
+        }
+        if (recorders[k]->failed() || recorders[k]->bytes().size() != f.writes) {
+            complain(QStringLiteral("the reader of port %1 got %2 of %3 bytes")
+                         .arg(i + 1)
+                         .arg(recorders[k]->bytes().size())
+                         .arg(f.writes));
+            ok = false;
+        }
+        const std::chrono::nanoseconds measured = f.lastReturn.value_or(started) - started;
+        const double model =
+            seconds(pacingModel(f.writes, all.messages, request.charPause, request.recordPause));
+        printLine(stdout,
+                  QStringLiteral("port %1 %2: bytes %3, ratio %4, min gap %5 ms, short gaps "
+                                 "%6, cpu %7 %")
+                      .arg(i + 1)
+                      .arg(terminals[k]->slavePath())
+                      .arg(f.writes)
+                      .arg(model > 0 ? QString::number(seconds(measured) / model, 'f', 4)
+                                     : QStringLiteral("n/a"))
+                      .arg(f.minGap ? QString::number(seconds(*f.minGap) * 1000, 'f', 3)
+                                    : QStringLiteral("n/a"))
+                      .arg(f.shortGaps)
+                      .arg(seconds(measured) > 0 ? seconds(f.cpu) / seconds(measured) * 100.0 : 0.0,
+                           0, 'f', 2));
+        all.bytes = f.writes;
+        all.modelSeconds = model;
+        slowest = std::max(slowest, measured);
+        if (f.minGap && (!all.minGapMs || seconds(*f.minGap) * 1000 < *all.minGapMs))
+            all.minGapMs = seconds(*f.minGap) * 1000;
+        writersCpu += f.cpu;
+        shortGaps += f.shortGaps;
+        largestShortfall = std::max(largestShortfall, f.largestShortfall);
+        if (f.raised) {
+            ++raised;
+            howRaised = f.priority;
+        }
+    }
+    all.measuredSeconds = seconds(slowest);
+    all.cpuPercent = all.measuredSeconds > 0 ? seconds(cpu) / all.measuredSeconds * 100.0 : 0.0;
+
+    printLine(
+        stdout,
+        QStringLiteral("priority: %1, raised in %2 of %3 ports%4")
+            .arg(QLatin1String(options.priority == SteadyPause::PriorityPolicy::Normal ? "normal"
+                               : options.priority == SteadyPause::PriorityPolicy::Raised
+                                   ? "raised"
+                                   : "adaptive"))
+            .arg(raised)
+            .arg(count)
+            .arg(raised > 0 ? QStringLiteral(" (") + howRaised + QLatin1Char(')') : QString()));
+    QString gaps = QStringLiteral("writers: gaps shorter than the char delay %1").arg(shortGaps);
+    if (shortGaps > 0)
+        gaps += QStringLiteral(", by at most %1 us")
+                    .arg(double(largestShortfall.count()) / 1000.0, 0, 'f', 3);
+    printLine(stdout,
+              gaps + QStringLiteral("; the ports' threads took %1 % of a processor, the "
+                                    "rest of the benchmark %2 %")
+                         .arg(seconds(writersCpu) / std::max(all.measuredSeconds, 1e-9) * 100.0, 0,
+                              'f', 2)
+                         .arg(std::max(seconds(cpu) - seconds(writersCpu), 0.0) /
+                                  std::max(all.measuredSeconds, 1e-9) * 100.0,
+                              0, 'f', 2));
+    if (stolenBefore && stolenAfter)
+        printLine(stdout, QStringLiteral("machine: processor time taken by the host (steal) "
+                                         "during the run %1 ms")
+                              .arg((*stolenAfter - *stolenBefore).count()));
+    if (!ok)
+        return 1;
+    printLine(stdout, pacingLine(all));
+    return 0;
+}
+
+} // namespace norvane

@@ -78,32 +78,35 @@ Measurement measure(const BenchOptions &options, const TimedPause &pause, Downlo
     return m;
 }
 
-// What the priority was: how the pause handled it, and how the writer ran at its first write.
+// What the priority was: how the pause handled it, how long the writer waited for a processor
+// and how late its writes were (shares of the pauses), and how the writer ran at its first write.
 QString priorityLine(SteadyPause::PriorityPolicy policy, const SteadyPause &pause,
                      const TimedSerialPort &port)
 {
+    const auto percent = [](double share) { return QString::number(share * 100.0, 'f', 2); };
+    const QString waited =
+        pause.waitShare()
+            ? QStringLiteral("waited for a processor %1 %").arg(percent(*pause.waitShare()))
+            : QStringLiteral("processor waits not measured (too short a run)");
+    const QString shares = QStringLiteral("%1, writes late by %2 % of the pauses")
+                               .arg(waited, percent(pause.lateShare()));
     const QString seen =
         QStringLiteral(" (at the first write: %1)").arg(port.schedulingWhileWriting());
-    const QString late = QString::number(pause.lateShare() * 100.0, 'f', 2);
     const QString how = pause.priority().description();
     switch (policy) {
     case SteadyPause::PriorityPolicy::Normal:
-        return QStringLiteral("priority: normal, not raised: --priority normal (writes late by "
-                              "%1 % of the pauses)%2")
-            .arg(late, seen);
+        return QStringLiteral("priority: normal, not raised: --priority normal; %1%2")
+            .arg(shares, seen);
     case SteadyPause::PriorityPolicy::Raised:
-        return QStringLiteral("priority: raised for the run, %1%2").arg(how, seen);
+        return QStringLiteral("priority: raised for the run, %1; %2%3").arg(how, shares, seen);
     case SteadyPause::PriorityPolicy::WhenLate:
         break;
     }
     if (!pause.raisedAfter())
-        return QStringLiteral("priority: adaptive, kept normal: the writes were late by %1 % of "
-                              "the pauses%2")
-            .arg(late, seen);
-    return QStringLiteral("priority: adaptive, raised after %1 s, when the writes were late by %2 "
-                          "% of the pauses: %3%4")
+        return QStringLiteral("priority: adaptive, kept normal: %1%2").arg(shares, seen);
+    return QStringLiteral("priority: adaptive, raised after %1 s, when it had %2: %3%4")
         .arg(QString::number(std::chrono::duration<double>(*pause.raisedAfter()).count(), 'f', 2),
-             late, how.startsWith(QLatin1String("not ")) ? how : QStringLiteral("raised, ") + how,
+             shares, how.startsWith(QLatin1String("not ")) ? how : QStringLiteral("raised, ") + how,
              seen);
 }
 

@@ -4,7 +4,9 @@
 #include "realtime_kit.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -126,6 +128,25 @@ QString currentScheduling()
     return describeThread(gettid());
 }
 
+std::optional<std::chrono::nanoseconds> processorWait()
+{
+    // "time on the processor, time waiting on a run queue, time slices", in nanoseconds.
+    const int fd = ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    char text[128];
+    const ssize_t got = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (got <= 0)
+        return std::nullopt;
+    text[got] = '\0';
+    unsigned long long running = 0;
+    unsigned long long waiting = 0;
+    if (std::sscanf(text, "%llu %llu", &running, &waiting) != 2)
+        return std::nullopt;
+    return std::chrono::nanoseconds(waiting);
+}
+
 #else
 
 bool PacingPriority::raise()
@@ -139,6 +160,11 @@ void PacingPriority::restore() {}
 QString currentScheduling()
 {
     return QStringLiteral("normal");
+}
+
+std::optional<std::chrono::nanoseconds> processorWait()
+{
+    return std::nullopt;
 }
 
 #endif

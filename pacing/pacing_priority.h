@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <chrono>
+#include <optional>
 
 namespace norvane {
 
@@ -47,5 +49,9 @@ private:
 // The scheduling policy and priority of the calling thread ("SCHED_OTHER", "SCHED_FIFO
 // priority 1").
 QString currentScheduling();
+
+// How long the calling thread has waited for a processor in all while it was ready to run (the
+// scheduler's run-queue wait); nothing where the system does not say.
+std::optional<std::chrono::nanoseconds> processorWait();
 
 } // namespace norvane

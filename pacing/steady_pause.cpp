@@ -26,11 +26,12 @@ constexpr std::chrono::nanoseconds ShortSleep = 100us;
 // of microseconds of a processor per pause, where another sleep would overshoot by as much.
 constexpr std::chrono::nanoseconds MaxShortLead = ShortSleep;
 constexpr std::chrono::nanoseconds ShortLeadStep = 2us;
-// The first writes of a run are late while the pause learns the wake-ups; the priority is judged
-// on the writes after them, at least JudgedWrites of them, with some pausing between them.
+// The first writes of a run are late while the pause learns the wake-ups; their lateness is not
+// told. The processor waits are sampled every SampleWrites writes and judged over the samples
+// kept (about LateWindow writes), once they span MinPausedToJudge of pausing.
 constexpr int WarmUpWrites = 64;
-constexpr int JudgedWrites = 128;
-constexpr std::chrono::nanoseconds MinPausedToJudge = 100ms;
+constexpr int SampleWrites = 32;
+constexpr std::chrono::nanoseconds MinPausedToJudge = 1s;
 // Work after a pause shorter than this is not worth ending the pause early for: waiting out the
 // rest before the write would cost a short sleep's own lateness, which is about as much.
 constexpr std::chrono::nanoseconds MinWorkLead = 50us;
@@ -67,7 +68,8 @@ void waitUntil(SteadyPause::TimePoint when)
 
 SteadyPause::Clock SteadyPause::steadyClock()
 {
-    return Clock{[] { return std::chrono::steady_clock::now(); }, sleepUntil, waitUntil};
+    return Clock{[] { return std::chrono::steady_clock::now(); }, sleepUntil, waitUntil,
+                 processorWait};
 }
 
 SteadyPause::SteadyPause(WhileWaiting whileWaiting, Clock clock)
@@ -88,6 +90,9 @@ void SteadyPause::beginRun()
     m_latenessCount = 0;
     m_pausedSinceWrite = m_lateSum = m_pausedSum = 0ns;
     m_lateShareSeen = 0;
+    m_waitSampleCount = 0;
+    m_pausedInRun = 0ns;
+    m_waitShareSeen.reset();
     m_raisedAfter.reset();
     m_runStart = m_clock.now();
     if (m_policy == PriorityPolicy::Raised) {
@@ -104,8 +109,10 @@ void SteadyPause::endRun()
         m_pending.reset();
     }
     m_returned.reset();
-    if (!m_raisedAfter || m_policy == PriorityPolicy::Raised)
+    if (!m_raisedAfter || m_policy == PriorityPolicy::Raised) {
         m_lateShareSeen = lateShareNow();
+        m_waitShareSeen = waitShareNow();
+    }
     m_priority.restore();
 }
 
@@ -135,9 +142,9 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
     // Right after a write, the next one is a whole pause away: the time to raise the priority,
     // should the writes have started late too often.
     if (follows == AfterWrite && m_policy == PriorityPolicy::WhenLate && !m_raisedAfter &&
-        m_latenessCount >= WarmUpWrites + JudgedWrites && m_pausedSum >= MinPausedToJudge &&
-        lateShareNow() > RaiseAboveLateShare) {
+        m_waitSampleCount > 1 && waitShareNow().value_or(0.0) > RaiseAboveWaitShare) {
         m_lateShareSeen = lateShareNow();
+        m_waitShareSeen = waitShareNow();
         m_raisedAfter = m_clock.now() - m_runStart;
         m_priority.raise();
     }
@@ -244,6 +251,14 @@ SteadyPause::TimePoint SteadyPause::approach(TimePoint target, TimePoint now)
 
 void SteadyPause::noteLateness(std::chrono::nanoseconds late)
 {
+    m_pausedInRun += m_pausedSinceWrite;
+    if (m_latenessCount % SampleWrites == 0 && m_clock.waitedForProcessor) {
+        if (const std::optional<std::chrono::nanoseconds> waited = m_clock.waitedForProcessor()) {
+            m_waitSamples[std::size_t(m_waitSampleCount % int(m_waitSamples.size()))] =
+                WaitSample{*waited, m_pausedInRun};
+            ++m_waitSampleCount;
+        }
+    }
     if (m_latenessCount < WarmUpWrites) {
         ++m_latenessCount;
         m_pausedSinceWrite = 0ns;
@@ -255,6 +270,20 @@ void SteadyPause::noteLateness(std::chrono::nanoseconds late)
     slot = Lateness{late, m_pausedSinceWrite};
     ++m_latenessCount;
     m_pausedSinceWrite = 0ns;
+}
+
+std::optional<double> SteadyPause::waitShareNow() const
+{
+    const int kept = int(m_waitSamples.size());
+    if (m_waitSampleCount < 2)
+        return std::nullopt;
+    const WaitSample &last = m_waitSamples[std::size_t((m_waitSampleCount - 1) % kept)];
+    const WaitSample &first =
+        m_waitSamples[std::size_t(m_waitSampleCount > kept ? m_waitSampleCount % kept : 0)];
+    const std::chrono::nanoseconds paused = last.paused - first.paused;
+    if (paused < MinPausedToJudge)
+        return std::nullopt;
+    return double((last.waited - first.waited).count()) / double(paused.count());
 }
 
 double SteadyPause::lateShareNow() const

@@ -27,9 +27,11 @@ namespace norvane {
 // window uses it to keep answering the window system during a download.
 //
 // The thread's scheduling priority (PacingPriority) follows the priority policy: by default a run
-// starts at the thread's own priority and raises it, for the rest of the run, once its writes
-// start late by more than RaiseAboveLateShare of the pauses (the machine is busy and the thread
-// waits for a processor); on an idle machine a raised thread wakes later than a normal one.
+// starts at the thread's own priority and raises it, for the rest of the run, once the thread,
+// woken from its pauses, waits for a processor longer than RaiseAboveWaitShare of the pauses: the
+// machine is busy, and a raised thread is run at once. It is not raised for wake-ups that come
+// late because the (virtual) machine delivers its timer late: on an idle virtual machine a raised
+// thread's wake-ups come later still.
 class SteadyPause : public Pause
 {
 public:
@@ -39,11 +41,14 @@ public:
     // Where the pause reads the time, how it sleeps and how it waits without sleeping.
     // `sleepUntil` may return late, never knowingly early; `waitUntil` returns at the time given
     // or a moment later.
+    // `waitedForProcessor` tells how long the calling thread has waited for a processor, in all,
+    // while it was ready to run; nothing where the system does not say.
     struct Clock
     {
         std::function<TimePoint()> now;
         std::function<void(TimePoint)> sleepUntil;
         std::function<void(TimePoint)> waitUntil;
+        std::function<std::optional<std::chrono::nanoseconds>()> waitedForProcessor;
     };
     // The steady clock, with sleeps to an absolute deadline on it.
     static Clock steadyClock();
@@ -51,12 +56,12 @@ public:
     enum class PriorityPolicy {
         Normal,   // never raised
         Raised,   // raised for every whole run
-        WhenLate, // raised once the writes of a run start late (the default)
+        WhenLate, // raised once the thread waits for a processor (the default)
     };
-    // Writes that start later than their targets by more than this share of the pauses before
-    // them, over the last LateWindow writes but for the latest of them (once the first writes of
-    // the run, which are late while the wake-ups are learned, are over), raise the priority.
-    static constexpr double RaiseAboveLateShare = 0.002;
+    // Waiting for a processor longer than this share of the pauses, over the last writes (about
+    // LateWindow of them), raises the priority (WhenLate).
+    static constexpr double RaiseAboveWaitShare = 0.002;
+    // How late the writes started is told over this many of the last writes.
     static constexpr int LateWindow = 256;
 
     explicit SteadyPause(WhileWaiting whileWaiting = {}, Clock clock = steadyClock());
@@ -67,8 +72,13 @@ public:
     // How long into the last run the priority was raised; nothing when it was not tried.
     std::optional<std::chrono::nanoseconds> raisedAfter() const { return m_raisedAfter; }
     // How late the writes started, as a share of the pauses before them, over the last
-    // LateWindow writes: when the priority was raised, or at the end of the run.
+    // LateWindow writes but for the latest of them: when the priority was raised, or at the end
+    // of the run.
     double lateShare() const { return m_lateShareSeen; }
+    // How long the thread waited for a processor, as a share of the pauses, over the last writes:
+    // when the priority was raised, or at the end of the run; nothing where the system does not
+    // say.
+    std::optional<double> waitShare() const { return m_waitShareSeen; }
 
     void beginRun() override;
     void endRun() override;
@@ -87,6 +97,7 @@ private:
     // the writes are late too often.
     void noteLateness(std::chrono::nanoseconds late);
     double lateShareNow() const;
+    std::optional<double> waitShareNow() const;
 
     WhileWaiting m_whileWaiting;
     Clock m_clock;
@@ -116,6 +127,16 @@ private:
     std::chrono::nanoseconds m_lateSum{0};
     std::chrono::nanoseconds m_pausedSum{0};
     double m_lateShareSeen = 0;
+    // The processor waits of the thread and the pausing so far, every few writes.
+    struct WaitSample
+    {
+        std::chrono::nanoseconds waited{0};
+        std::chrono::nanoseconds paused{0};
+    };
+    std::array<WaitSample, 9> m_waitSamples{};
+    int m_waitSampleCount = 0;
+    std::chrono::nanoseconds m_pausedInRun{0};
+    std::optional<double> m_waitShareSeen;
     TimePoint m_runStart;
 
     PacingPriority m_priority;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 namespace norvane::test {
 
@@ -33,7 +34,8 @@ public:
                 [this](TimePoint until) {
                     waited += std::max(until - now, Duration::zero());
                     now = std::max(now, until);
-                }};
+                },
+                [this] { return std::optional<Duration>(processorWaited); }};
     }
 
     void advance(Duration by) { now += by; }
@@ -41,7 +43,8 @@ public:
     TimePoint now{std::chrono::hours(1)};
     std::function<Duration(Duration length)> lateness;
     QVector<Sleep> sleeps;
-    Duration waited{0}; // spent waiting out the last stretch of pauses on the clock
+    Duration waited{0};          // spent waiting out the last stretch of pauses on the clock
+    Duration processorWaited{0}; // what the thread waited for a processor, as a test sets it
 
 private:
     void sleepUntil(TimePoint until)

@@ -58,8 +58,8 @@ private slots:
     void waitingWithinItsBudgetDelaysNothing_data();
     void waitingWithinItsBudgetDelaysNothing();
     void shortSleepLatenessWaitedOut();
-    void raisedOnlyWhenWritesAreLate_data();
-    void raisedOnlyWhenWritesAreLate();
+    void raisedOnlyWhenWaitingForAProcessor_data();
+    void raisedOnlyWhenWaitingForAProcessor();
     void realClockSmoke();
 };
 
@@ -291,41 +291,49 @@ void SteadyPauseTest::shortSleepLatenessWaitedOut()
     QVERIFY2(rig.fake.waited <= 100us, qPrintable(QString::number(rig.fake.waited.count())));
 }
 
-void SteadyPauseTest::raisedOnlyWhenWritesAreLate_data()
+void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor_data()
 {
-    QTest::addColumn<int>("lateUs");   // of every sleep
-    QTest::addColumn<int>("hiccupMs"); // one sleep, once, this much later
-    QTest::addColumn<int>("ms");
+    QTest::addColumn<int>("every");    // every so many long sleeps wake late,
+    QTest::addColumn<int>("lateUs");   // by that much,
+    QTest::addColumn<int>("waitUs");   // of which the thread waited for a processor
+    QTest::addColumn<int>("hiccupMs"); // once, a sleep this much later, waiting for a processor
     QTest::addColumn<bool>("raised");
 
-    QTest::newRow("on time") << 0 << 0 << 10 << false;
-    QTest::newRow("learned lateness") << 300 << 0 << 10 << false;
-    QTest::newRow("one hiccup") << 0 << 5 << 10 << false;
-    // The long sleep takes at least half the pause: a 1 ms pause cannot learn 800 us.
-    QTest::newRow("late every time") << 800 << 0 << 1 << true;
+    QTest::newRow("on time") << 1 << 0 << 0 << 0 << false;
+    // The timer comes late now and then (an idle virtual machine, the writes late by 0.5 %): a
+    // raised thread would not wake sooner.
+    QTest::newRow("late timer") << 40 << 2000 << 0 << 0 << false;
+    QTest::newRow("one long wait") << 1 << 0 << 0 << 3 << false;
+    // A busy machine: woken on time, the thread waits for a processor.
+    QTest::newRow("waits for a processor") << 1 << 60 << 60 << 0 << true;
 }
 
-void SteadyPauseTest::raisedOnlyWhenWritesAreLate()
+void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
 {
+    QFETCH(int, every);
     QFETCH(int, lateUs);
+    QFETCH(int, waitUs);
     QFETCH(int, hiccupMs);
-    QFETCH(int, ms);
     QFETCH(bool, raised);
 
     Rig rig;
     int sleeps = 0;
+    int longSleeps = 0;
     rig.fake.lateness = [&](FakeClock::Duration length) {
-        const bool hiccup = hiccupMs > 0 && ++sleeps == 500;
-        return (length > 100us ? microseconds(lateUs) : 0us) +
-               (hiccup ? std::chrono::milliseconds(hiccupMs) : 0ms);
+        const FakeClock::Duration hiccup =
+            hiccupMs > 0 && ++sleeps == 500 ? std::chrono::milliseconds(hiccupMs) : 0ms;
+        const bool long_ = length > 100us && ++longSleeps % every == 0;
+        rig.fake.processorWaited += (long_ ? microseconds(waitUs) : 0us) + hiccup;
+        return (long_ ? microseconds(lateUs) : 0us) + hiccup;
     };
     rig.pause.beginRun();
-    for (int i = 0; i < 2000; ++i)
-        rig.character(20us, ms);
+    for (int i = 0; i < 1000; ++i)
+        rig.character(20us, 10);
     rig.pause.endRun();
     QCOMPARE(rig.pause.raisedAfter().has_value(), raised);
-    // It says how late the writes were, when it raised or at the end.
-    QCOMPARE(rig.pause.lateShare() > SteadyPause::RaiseAboveLateShare, raised);
+    // It says how long the thread waited, when it raised or at the end.
+    QVERIFY(rig.pause.waitShare());
+    QCOMPARE(*rig.pause.waitShare() > SteadyPause::RaiseAboveWaitShare, raised);
 }
 
 void SteadyPauseTest::realClockSmoke()

@@ -104,10 +104,24 @@ QString priorityLine(SteadyPause::PriorityPolicy policy, const SteadyPause &paus
     }
     if (!pause.raisedAfter())
         return QStringLiteral("priority: adaptive, kept normal: %1%2").arg(shares, seen);
-    return QStringLiteral("priority: adaptive, raised after %1 s, when it had %2: %3%4")
-        .arg(QString::number(std::chrono::duration<double>(*pause.raisedAfter()).count(), 'f', 2),
-             shares, how.startsWith(QLatin1String("not ")) ? how : QStringLiteral("raised, ") + how,
-             seen);
+    const auto seconds = [](std::chrono::nanoseconds t) {
+        return QString::number(std::chrono::duration<double>(t).count(), 'f', 2);
+    };
+    const QString raisedShare =
+        pause.raisedLateShare()
+            ? QStringLiteral("raised writes late by %1 %").arg(percent(*pause.raisedLateShare()))
+            : QStringLiteral("not judged yet");
+    QString line = QStringLiteral("priority: adaptive, raised after %1 s, when it had %2")
+                       .arg(seconds(*pause.raisedAfter()), shares);
+    if (pause.trials() > 1)
+        line += QStringLiteral(" (tried %1 times)").arg(pause.trials());
+    if (pause.loweredAfter())
+        return line + QStringLiteral("; back to normal after %1 s, %2%3")
+                          .arg(seconds(*pause.loweredAfter()), raisedShare, seen);
+    return line + QStringLiteral(": %1, %2%3")
+                      .arg(how.startsWith(QLatin1String("not ")) ? how
+                                                                 : QStringLiteral("raised, ") + how,
+                           raisedShare, seen);
 }
 
 const char *policyName(SteadyPause::PriorityPolicy policy)
@@ -217,7 +231,7 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
                              : 0.0;
 
     const SteadyPause &steady = pause->steadyPause();
-    run.raised = steady.raisedAfter().has_value() &&
+    run.raised = steady.raisesNow() &&
                  !steady.priority().description().startsWith(QLatin1String("not "));
     if (timed->writes() > 0)
         run.report << priorityLine(policy, steady, *timed);
@@ -306,7 +320,7 @@ int compare(const BenchOptions &options, const QString &device)
             .arg(median(cpus[which]), 0, 'f', 2);
     };
     printLine(stdout, QStringLiteral("compare: rounds %1, median ratio: %2, %3, %4; adaptive "
-                                     "raised in %5 of %1")
+                                     "ended raised in %5 of %1")
                           .arg(*options.compareRounds)
                           .arg(figure(0), figure(1), figure(2))
                           .arg(raisedByItself));

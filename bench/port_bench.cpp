@@ -81,7 +81,7 @@ int benchPorts(const BenchOptions &options)
             f.largestShortfall = timed->largestShortfall();
             f.lastReturn = paused->lastReturn();
             const SteadyPause &steady = paused->steadyPause();
-            f.raised = steady.raisedAfter().has_value() &&
+            f.raised = steady.raisesNow() &&
                        !steady.priority().description().startsWith(QLatin1String("not "));
             f.priority = steady.priority().description();
             f.cpu = threadCpuTime();
@@ -166,7 +166,7 @@ int benchPorts(const BenchOptions &options)
 
     printLine(
         stdout,
-        QStringLiteral("priority: %1, raised in %2 of %3 ports%4")
+        QStringLiteral("priority: %1, ended raised in %2 of %3 ports%4")
             .arg(QLatin1String(options.priority == SteadyPause::PriorityPolicy::Normal ? "normal"
                                : options.priority == SteadyPause::PriorityPolicy::Raised
                                    ? "raised"

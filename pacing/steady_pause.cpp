@@ -32,6 +32,10 @@ constexpr std::chrono::nanoseconds ShortLeadStep = 2us;
 constexpr int WarmUpWrites = 64;
 constexpr int SampleWrites = 32;
 constexpr std::chrono::nanoseconds MinPausedToJudge = 1s;
+// A trial keeps the priority raised unless the raised writes start later than those before by
+// more than this share of the pauses: the writer was raised for waiting, and what wrecks the
+// pacing raised (an idle virtual machine's late timer) costs percents, not hundredths of one.
+constexpr double KeepRaisedWithin = 0.0005;
 // Work after a pause shorter than this is not worth ending the pause early for: waiting out the
 // rest before the write would cost a short sleep's own lateness, which is about as much.
 constexpr std::chrono::nanoseconds MinWorkLead = 50us;
@@ -94,9 +98,17 @@ void SteadyPause::beginRun()
     m_pausedInRun = 0ns;
     m_waitShareSeen.reset();
     m_raisedAfter.reset();
+    m_loweredAfter.reset();
+    m_raisedLateShare.reset();
+    m_onTrial = false;
+    m_kept = false;
+    m_trials = 0;
+    m_nextTrial = 0ns;
     m_runStart = m_clock.now();
     if (m_policy == PriorityPolicy::Raised) {
         m_raisedAfter = 0ns;
+        m_kept = true;
+        m_trials = 1;
         m_priority.raise();
     }
 }
@@ -109,7 +121,9 @@ void SteadyPause::endRun()
         m_pending.reset();
     }
     m_returned.reset();
-    if (!m_raisedAfter || m_policy == PriorityPolicy::Raised) {
+    if (m_onTrial) {
+        m_raisedLateShare = lateShareNow();
+    } else if (!m_kept || m_policy == PriorityPolicy::Raised) {
         m_lateShareSeen = lateShareNow();
         m_waitShareSeen = waitShareNow();
     }
@@ -139,15 +153,9 @@ void SteadyPause::markWrite()
 void SteadyPause::pause(std::chrono::milliseconds ms)
 {
     const Follows follows = m_writeMarked ? AfterWrite : AfterPause;
-    // Right after a write, the next one is a whole pause away: the time to raise the priority,
-    // should the writes have started late too often.
-    if (follows == AfterWrite && m_policy == PriorityPolicy::WhenLate && !m_raisedAfter &&
-        m_waitSampleCount > 1 && waitShareNow().value_or(0.0) > RaiseAboveWaitShare) {
-        m_lateShareSeen = lateShareNow();
-        m_waitShareSeen = waitShareNow();
-        m_raisedAfter = m_clock.now() - m_runStart;
-        m_priority.raise();
-    }
+    // Right after a write, the next one is a whole pause away: the time to change the priority.
+    if (follows == AfterWrite && m_policy == PriorityPolicy::WhenLate)
+        raiseOrJudge();
     if (m_writeMarked) {
         // The character reached the operating system somewhere between the mark and now. A
         // write that took longer than a quick one may have been held up before it got there
@@ -247,6 +255,47 @@ SteadyPause::TimePoint SteadyPause::approach(TimePoint target, TimePoint now)
         now = m_clock.now();
     }
     return now;
+}
+
+void SteadyPause::raiseOrJudge()
+{
+    if (m_kept)
+        return;
+    if (m_onTrial) {
+        // Judged once a whole window of raised writes is in, after the pause relearned the
+        // wake-ups of a raised thread.
+        if (m_latenessCount < WarmUpWrites + LateWindow)
+            return;
+        m_raisedLateShare = lateShareNow();
+        m_onTrial = false;
+        if (*m_raisedLateShare <= m_lateShareSeen + KeepRaisedWithin) {
+            m_kept = true;
+            return;
+        }
+        m_priority.restore();
+        m_loweredAfter = m_clock.now() - m_runStart;
+        m_nextTrial = m_pausedInRun + RetryAfter * (1 << std::min(m_trials - 1, 8));
+        forgetLateness();
+        return;
+    }
+    if (m_pausedInRun < m_nextTrial || waitShareNow().value_or(0.0) <= RaiseAboveWaitShare)
+        return;
+    m_lateShareSeen = lateShareNow();
+    m_waitShareSeen = waitShareNow();
+    if (!m_raisedAfter)
+        m_raisedAfter = m_clock.now() - m_runStart;
+    m_loweredAfter.reset();
+    ++m_trials;
+    m_onTrial = true;
+    forgetLateness();
+    m_priority.raise();
+}
+
+void SteadyPause::forgetLateness()
+{
+    m_lateness = {};
+    m_latenessCount = 0;
+    m_lateSum = m_pausedSum = 0ns;
 }
 
 void SteadyPause::noteLateness(std::chrono::nanoseconds late)

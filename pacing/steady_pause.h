@@ -31,7 +31,11 @@ namespace norvane {
 // woken from its pauses, waits for a processor longer than RaiseAboveWaitShare of the pauses: the
 // machine is busy, and a raised thread is run at once. It is not raised for wake-ups that come
 // late because the (virtual) machine delivers its timer late: on an idle virtual machine a raised
-// thread's wake-ups come later still.
+// thread's wake-ups come later still. Raising is a trial: when the next LateWindow raised writes
+// start clearly later, as a share of their pauses, than those before it, the thread goes
+// back to its own priority, and the next trial waits for RetryAfter of pausing, twice as long
+// after each failed one (a window system busy painting on an idle machine makes the writer wait
+// for a processor as a busy machine does, but a raised writer is then later, not sooner).
 class SteadyPause : public Pause
 {
 public:
@@ -63,6 +67,8 @@ public:
     static constexpr double RaiseAboveWaitShare = 0.002;
     // How late the writes started is told over this many of the last writes.
     static constexpr int LateWindow = 256;
+    // Pausing after a failed trial before the next one may start (doubled after each).
+    static constexpr std::chrono::seconds RetryAfter{30};
 
     explicit SteadyPause(WhileWaiting whileWaiting = {}, Clock clock = steadyClock());
 
@@ -71,6 +77,15 @@ public:
     const PacingPriority &priority() const { return m_priority; }
     // How long into the last run the priority was raised; nothing when it was not tried.
     std::optional<std::chrono::nanoseconds> raisedAfter() const { return m_raisedAfter; }
+    // How long into the last run the priority went back to normal after its last trial, for
+    // writes later raised than before; nothing when it was not lowered or was raised again.
+    std::optional<std::chrono::nanoseconds> loweredAfter() const { return m_loweredAfter; }
+    // How many times the last run raised the priority.
+    int trials() const { return m_trials; }
+    // Whether the pause keeps the thread raised now (whether or not the system allowed it).
+    bool raisesNow() const { return m_onTrial || m_kept; }
+    // How late the raised writes started, as lateShare() tells it, when the last trial was judged.
+    std::optional<double> raisedLateShare() const { return m_raisedLateShare; }
     // How late the writes started, as a share of the pauses before them, over the last
     // LateWindow writes but for the latest of them: when the priority was raised, or at the end
     // of the run.
@@ -96,6 +111,9 @@ private:
     // Notes how late a write starts after the pauses before it, and raises the priority when
     // the writes are late too often.
     void noteLateness(std::chrono::nanoseconds late);
+    // Raises the priority for a trial, or judges the trial under way.
+    void raiseOrJudge();
+    void forgetLateness();
     double lateShareNow() const;
     std::optional<double> waitShareNow() const;
 
@@ -142,6 +160,13 @@ private:
     PacingPriority m_priority;
     PriorityPolicy m_policy = PriorityPolicy::WhenLate;
     std::optional<std::chrono::nanoseconds> m_raisedAfter;
+    std::optional<std::chrono::nanoseconds> m_loweredAfter;
+    std::optional<double> m_raisedLateShare;
+    // Raised for a trial; once one succeeded, kept raised for the rest of the run.
+    bool m_onTrial = false;
+    bool m_kept = false;
+    int m_trials = 0;
+    std::chrono::nanoseconds m_nextTrial{0};
 };
 
 } // namespace norvane

@@ -297,15 +297,19 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor_data()
     QTest::addColumn<int>("lateUs");   // by that much,
     QTest::addColumn<int>("waitUs");   // of which the thread waited for a processor
     QTest::addColumn<int>("hiccupMs"); // once, a sleep this much later, waiting for a processor
+    QTest::addColumn<int>("raisedLateUs"); // raised, how late every tenth long sleep wakes
     QTest::addColumn<bool>("raised");
+    QTest::addColumn<bool>("kept");
 
-    QTest::newRow("on time") << 1 << 0 << 0 << 0 << false;
+    QTest::newRow("on time") << 1 << 0 << 0 << 0 << 0 << false << false;
     // The timer comes late now and then (an idle virtual machine, the writes late by 0.5 %): a
     // raised thread would not wake sooner.
-    QTest::newRow("late timer") << 40 << 2000 << 0 << 0 << false;
-    QTest::newRow("one long wait") << 1 << 0 << 0 << 3 << false;
-    // A busy machine: woken on time, the thread waits for a processor.
-    QTest::newRow("waits for a processor") << 1 << 60 << 60 << 0 << true;
+    QTest::newRow("late timer") << 40 << 2000 << 0 << 0 << 0 << false << false;
+    QTest::newRow("one long wait") << 1 << 0 << 0 << 3 << 0 << false << false;
+    // A busy machine: woken on time, the thread waits for a processor; raised, it does not.
+    QTest::newRow("waits for a processor") << 1 << 60 << 60 << 0 << 0 << true << true;
+    // It waits for a processor, but raised it wakes later still: back to normal.
+    QTest::newRow("raised is later") << 1 << 60 << 60 << 0 << 3000 << true << false;
 }
 
 void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
@@ -314,12 +318,18 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
     QFETCH(int, lateUs);
     QFETCH(int, waitUs);
     QFETCH(int, hiccupMs);
+    QFETCH(int, raisedLateUs);
     QFETCH(bool, raised);
+    QFETCH(bool, kept);
 
     Rig rig;
     int sleeps = 0;
     int longSleeps = 0;
     rig.fake.lateness = [&](FakeClock::Duration length) {
+        if (rig.pause.raisesNow())
+            return length > 100us && ++longSleeps % 10 == 0
+                       ? FakeClock::Duration(microseconds(raisedLateUs))
+                       : 0us;
         const FakeClock::Duration hiccup =
             hiccupMs > 0 && ++sleeps == 500 ? std::chrono::milliseconds(hiccupMs) : 0ms;
         const bool long_ = length > 100us && ++longSleeps % every == 0;
@@ -331,6 +341,8 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
         rig.character(20us, 10);
     rig.pause.endRun();
     QCOMPARE(rig.pause.raisedAfter().has_value(), raised);
+    QCOMPARE(rig.pause.raisesNow(), kept);
+    QCOMPARE(rig.pause.loweredAfter().has_value(), raised && !kept);
     // It says how long the thread waited, when it raised or at the end.
     QVERIFY(rig.pause.waitShare());
     QCOMPARE(*rig.pause.waitShare() > SteadyPause::RaiseAboveWaitShare, raised);

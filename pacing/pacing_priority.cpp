@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pacing_priority.h"
 
 #ifdef Q_OS_LINUX
@@ -147,6 +148,14 @@ std::optional<std::chrono::nanoseconds> processorWait()
     return std::chrono::nanoseconds(waiting);
 }
 
+std::optional<long> preemptions()
+{
+    rusage usage{};
+    if (::getrusage(RUSAGE_THREAD, &usage) != 0)
+        return std::nullopt;
+    return usage.ru_nivcsw;
+}
+
 #else
 
 bool PacingPriority::raise()
@@ -163,6 +172,11 @@ QString currentScheduling()
 }
 
 std::optional<std::chrono::nanoseconds> processorWait()
+{
+    return std::nullopt;
+}
+
+std::optional<long> preemptions()
 {
     return std::nullopt;
 }

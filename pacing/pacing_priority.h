@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QString>
@@ -53,5 +54,9 @@ QString currentScheduling();
 // How long the calling thread has waited for a processor in all while it was ready to run (the
 // scheduler's run-queue wait); nothing where the system does not say.
 std::optional<std::chrono::nanoseconds> processorWait();
+
+// How many times the calling thread has been preempted (involuntary context switches); nothing
+// where the system does not say.
+std::optional<long> preemptions();
 
 } // namespace norvane

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "realtime_kit.h"
 
 #include <QDBusError>

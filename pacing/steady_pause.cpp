@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "steady_pause.h"
 
 #include <QtGlobal>
@@ -73,7 +74,7 @@ void waitUntil(SteadyPause::TimePoint when)
 SteadyPause::Clock SteadyPause::steadyClock()
 {
     return Clock{[] { return std::chrono::steady_clock::now(); }, sleepUntil, waitUntil,
-                 processorWait};
+                 processorWait, preemptions};
 }
 
 SteadyPause::SteadyPause(WhileWaiting whileWaiting, Clock clock)
@@ -101,13 +102,12 @@ void SteadyPause::beginRun()
     m_loweredAfter.reset();
     m_raisedLateShare.reset();
     m_onTrial = false;
-    m_kept = false;
     m_trials = 0;
     m_nextTrial = 0ns;
     m_runStart = m_clock.now();
     if (m_policy == PriorityPolicy::Raised) {
         m_raisedAfter = 0ns;
-        m_kept = true;
+        m_onTrial = true;
         m_trials = 1;
         m_priority.raise();
     }
@@ -121,9 +121,11 @@ void SteadyPause::endRun()
         m_pending.reset();
     }
     m_returned.reset();
-    if (m_onTrial) {
-        m_raisedLateShare = lateShareNow();
-    } else if (!m_kept || m_policy == PriorityPolicy::Raised) {
+    if (m_policy == PriorityPolicy::WhenLate && m_onTrial) {
+        // The writes since the window last judged, when there are enough to tell.
+        if (m_latenessCount >= WarmUpWrites + LateWindow / 4)
+            m_raisedLateShare = lateShareNow();
+    } else {
         m_lateShareSeen = lateShareNow();
         m_waitShareSeen = waitShareNow();
     }
@@ -148,6 +150,8 @@ void SteadyPause::markWrite()
         noteLateness(std::max<std::chrono::nanoseconds>(now - m_mark, 0ns));
     m_mark = now;
     m_writeMarked = true;
+    if (m_clock.preemptions)
+        m_preemptedBefore = m_clock.preemptions();
 }
 
 void SteadyPause::pause(std::chrono::milliseconds ms)
@@ -165,17 +169,28 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
         m_writeMarked = false;
         const TimePoint written = m_clock.now();
         const std::chrono::nanoseconds took = written - m_mark;
-        m_mark = std::max(m_mark, written - m_quickWrite);
-        // Track what the quickest writes take, from the first one on: down to a quicker one at
-        // once, up slowly (a microsecond in 64 writes), as the machine's writes get slower.
-        // Against the median, this costs the pacing the writes' own spread (a microsecond or
-        // two per character) and keeps a held-up write from shortening the next gap by the
-        // difference.
-        if (m_quickWrite == 0ns || took < m_quickWrite)
-            m_quickWrite = took;
-        else
-            m_quickWrite += std::min<std::chrono::nanoseconds>(took - m_quickWrite, WriteStep / 64);
-        m_quickWrite = std::clamp<std::chrono::nanoseconds>(m_quickWrite, 0ns, MaxWakeLead);
+        // Preempted between the mark and now, the thread may have written at any moment up to
+        // now, however long a write usually takes: the pause counts from now. (Among threads
+        // raised above it, or on a busy machine, that happens to one write in hundreds, and
+        // costs it the time of a write.)
+        const std::optional<long> preempted =
+            m_clock.preemptions ? m_clock.preemptions() : std::nullopt;
+        if (preempted && m_preemptedBefore && *preempted != *m_preemptedBefore) {
+            m_mark = written;
+        } else {
+            m_mark = std::max(m_mark, written - m_quickWrite);
+            // Track what the quickest writes take, from the first one on: down to a quicker
+            // one at once, up slowly (a microsecond in 64 writes), as the machine's writes get
+            // slower. Against the median, this costs the pacing the writes' own spread (a
+            // microsecond or two per character) and keeps a held-up write from shortening the
+            // next gap by the difference.
+            if (m_quickWrite == 0ns || took < m_quickWrite)
+                m_quickWrite = took;
+            else
+                m_quickWrite +=
+                    std::min<std::chrono::nanoseconds>(took - m_quickWrite, WriteStep / 64);
+            m_quickWrite = std::clamp<std::chrono::nanoseconds>(m_quickWrite, 0ns, MaxWakeLead);
+        }
     }
 
     // The pause counts from the start of the write before it, so the time spent writing is part
@@ -259,23 +274,21 @@ SteadyPause::TimePoint SteadyPause::approach(TimePoint target, TimePoint now)
 
 void SteadyPause::raiseOrJudge()
 {
-    if (m_kept)
-        return;
     if (m_onTrial) {
-        // Judged once a whole window of raised writes is in, after the pause relearned the
-        // wake-ups of a raised thread.
+        // Judged every whole window of raised writes, the first after the pause relearned the
+        // wake-ups of a raised thread: an idle machine's late timer may come at any time.
         if (m_latenessCount < WarmUpWrites + LateWindow)
             return;
         m_raisedLateShare = lateShareNow();
-        m_onTrial = false;
         if (*m_raisedLateShare <= m_lateShareSeen + KeepRaisedWithin) {
-            m_kept = true;
+            forgetLateness(WarmUpWrites);
             return;
         }
+        m_onTrial = false;
         m_priority.restore();
         m_loweredAfter = m_clock.now() - m_runStart;
         m_nextTrial = m_pausedInRun + RetryAfter * (1 << std::min(m_trials - 1, 8));
-        forgetLateness();
+        forgetLateness(0);
         return;
     }
     if (m_pausedInRun < m_nextTrial || waitShareNow().value_or(0.0) <= RaiseAboveWaitShare)
@@ -287,14 +300,14 @@ void SteadyPause::raiseOrJudge()
     m_loweredAfter.reset();
     ++m_trials;
     m_onTrial = true;
-    forgetLateness();
+    forgetLateness(0);
     m_priority.raise();
 }
 
-void SteadyPause::forgetLateness()
+void SteadyPause::forgetLateness(int learned)
 {
     m_lateness = {};
-    m_latenessCount = 0;
+    m_latenessCount = learned;
     m_lateSum = m_pausedSum = 0ns;
 }
 

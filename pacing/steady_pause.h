@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "pacing_priority.h"
@@ -12,7 +13,8 @@ namespace norvane {
 
 // Pauses on the steady clock. A pause never ends before its target: the marked write start plus
 // its length, or, when the write took longer than a quick write does (it may have been held up
-// before it reached the line), its end less the time of a quick write. The wake-up latency is
+// before it reached the line), its end less the time of a quick write, or, when the thread was
+// preempted during the write, its end. The wake-up latency is
 // learned and compensated so that it does not add up over a long download: a long sleep ends early
 // by the lateness of long sleeps, short sleeps follow, and the last few tens of microseconds (what
 // a short sleep is usually late by) are waited out on the clock.
@@ -31,9 +33,9 @@ namespace norvane {
 // woken from its pauses, waits for a processor longer than RaiseAboveWaitShare of the pauses: the
 // machine is busy, and a raised thread is run at once. It is not raised for wake-ups that come
 // late because the (virtual) machine delivers its timer late: on an idle virtual machine a raised
-// thread's wake-ups come later still. Raising is a trial: when the next LateWindow raised writes
-// start clearly later, as a share of their pauses, than those before it, the thread goes
-// back to its own priority, and the next trial waits for RetryAfter of pausing, twice as long
+// thread's wake-ups come later still. Raising is a trial: when LateWindow raised writes (every
+// LateWindow of them) start clearly later, as a share of their pauses, than those before the
+// raise, the thread goes back to its own priority, and the next trial waits for RetryAfter of pausing, twice as long
 // after each failed one (a window system busy painting on an idle machine makes the writer wait
 // for a processor as a busy machine does, but a raised writer is then later, not sooner).
 class SteadyPause : public Pause
@@ -46,13 +48,15 @@ public:
     // `sleepUntil` may return late, never knowingly early; `waitUntil` returns at the time given
     // or a moment later.
     // `waitedForProcessor` tells how long the calling thread has waited for a processor, in all,
-    // while it was ready to run; nothing where the system does not say.
+    // while it was ready to run; `preemptions` how often it was preempted; nothing where the
+    // system does not say.
     struct Clock
     {
         std::function<TimePoint()> now;
         std::function<void(TimePoint)> sleepUntil;
         std::function<void(TimePoint)> waitUntil;
         std::function<std::optional<std::chrono::nanoseconds>()> waitedForProcessor;
+        std::function<std::optional<long>()> preemptions;
     };
     // The steady clock, with sleeps to an absolute deadline on it.
     static Clock steadyClock();
@@ -83,8 +87,8 @@ public:
     // How many times the last run raised the priority.
     int trials() const { return m_trials; }
     // Whether the pause keeps the thread raised now (whether or not the system allowed it).
-    bool raisesNow() const { return m_onTrial || m_kept; }
-    // How late the raised writes started, as lateShare() tells it, when the last trial was judged.
+    bool raisesNow() const { return m_onTrial; }
+    // How late the raised writes started, as lateShare() tells it, over the last window judged.
     std::optional<double> raisedLateShare() const { return m_raisedLateShare; }
     // How late the writes started, as a share of the pauses before them, over the last
     // LateWindow writes but for the latest of them: when the priority was raised, or at the end
@@ -113,7 +117,9 @@ private:
     void noteLateness(std::chrono::nanoseconds late);
     // Raises the priority for a trial, or judges the trial under way.
     void raiseOrJudge();
-    void forgetLateness();
+    // Forgets the lateness of the writes so far; the next `learned` writes count as learned
+    // already (none: the pause first relearns the wake-ups).
+    void forgetLateness(int learned);
     double lateShareNow() const;
     std::optional<double> waitShareNow() const;
 
@@ -122,6 +128,8 @@ private:
     TimePoint m_mark;
     bool m_writeMarked = false;
     std::chrono::nanoseconds m_quickWrite{0};
+    // How often the thread had been preempted when the write was marked.
+    std::optional<long> m_preemptedBefore;
     std::chrono::nanoseconds m_wakeLead{0};
     std::chrono::nanoseconds m_shortLead{0};
 
@@ -162,9 +170,8 @@ private:
     std::optional<std::chrono::nanoseconds> m_raisedAfter;
     std::optional<std::chrono::nanoseconds> m_loweredAfter;
     std::optional<double> m_raisedLateShare;
-    // Raised for a trial; once one succeeded, kept raised for the rest of the run.
+    // Raised, and (WhenLate) judged every LateWindow writes.
     bool m_onTrial = false;
-    bool m_kept = false;
     int m_trials = 0;
     std::chrono::nanoseconds m_nextTrial{0};
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "steady_pause.h"
@@ -35,7 +36,8 @@ public:
                     waited += std::max(until - now, Duration::zero());
                     now = std::max(now, until);
                 },
-                [this] { return std::optional<Duration>(processorWaited); }};
+                [this] { return std::optional<Duration>(processorWaited); },
+                [this] { return std::optional<long>(preempted); }};
     }
 
     void advance(Duration by) { now += by; }
@@ -45,6 +47,7 @@ public:
     QVector<Sleep> sleeps;
     Duration waited{0};          // spent waiting out the last stretch of pauses on the clock
     Duration processorWaited{0}; // what the thread waited for a processor, as a test sets it
+    long preempted = 0;          // how often the thread was preempted, as a test sets it
 
 private:
     void sleepUntil(TimePoint until)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "download_requests.h"
 #include "fake_clock.h"
 #include "fake_download.h"

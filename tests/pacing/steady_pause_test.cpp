@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fake_clock.h"
 #include "steady_pause.h"
 
@@ -50,6 +51,7 @@ private slots:
     void neverShorterThanAsked();
     void slowWritePushesThePauseBack_data();
     void slowWritePushesThePauseBack();
+    void heldUpWriteKeepsTheNextGap_data();
     void heldUpWriteKeepsTheNextGap();
     void learnsTheWakeUpLateness_data();
     void learnsTheWakeUpLateness();
@@ -143,14 +145,32 @@ void SteadyPauseTest::slowWritePushesThePauseBack()
 
 // A write held up between its mark and the moment it reached the system (an interrupt, another
 // thread), then as quick as the quickest lately: the next write still starts a whole pause after
-// it, although writes usually take longer than this one did.
+// it, although writes usually take longer than this one did. Preempted, the thread may have
+// written at any moment up to the end of the write, even one no longer than the quickest lately.
+void SteadyPauseTest::heldUpWriteKeepsTheNextGap_data()
+{
+    QTest::addColumn<int>("usualUs"); // what writes take,
+    QTest::addColumn<int>("quickUs"); // but every fourth
+    QTest::addColumn<int>("heldUs");
+    QTest::addColumn<bool>("preempted");
+
+    QTest::newRow("held up") << 30 << 10 << 50 << false;
+    QTest::newRow("preempted") << 60 << 60 << 50 << true;
+}
+
 void SteadyPauseTest::heldUpWriteKeepsTheNextGap()
 {
+    QFETCH(int, usualUs);
+    QFETCH(int, quickUs);
+    QFETCH(int, heldUs);
+    QFETCH(bool, preempted);
+
     Rig rig;
     for (int i = 0; i < 40; ++i)
-        rig.character(i % 4 == 3 ? 10us : 30us, 1);
+        rig.character(microseconds(i % 4 == 3 ? quickUs : usualUs), 1);
     rig.pause.markWrite();
-    rig.fake.advance(50us);
+    rig.fake.advance(microseconds(heldUs));
+    rig.fake.preempted += preempted ? 1 : 0;
     const FakeClock::TimePoint reached = rig.fake.now;
     rig.fake.advance(10us);
     rig.pause.pause(std::chrono::milliseconds(10));
@@ -293,10 +313,10 @@ void SteadyPauseTest::shortSleepLatenessWaitedOut()
 
 void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor_data()
 {
-    QTest::addColumn<int>("every");    // every so many long sleeps wake late,
-    QTest::addColumn<int>("lateUs");   // by that much,
-    QTest::addColumn<int>("waitUs");   // of which the thread waited for a processor
-    QTest::addColumn<int>("hiccupMs"); // once, a sleep this much later, waiting for a processor
+    QTest::addColumn<int>("every");        // every so many long sleeps wake late,
+    QTest::addColumn<int>("lateUs");       // by that much,
+    QTest::addColumn<int>("waitUs");       // of which the thread waited for a processor
+    QTest::addColumn<int>("hiccupMs");     // once, a sleep this much later, waiting for a processor
     QTest::addColumn<int>("raisedLateUs"); // raised, how late every tenth long sleep wakes
     QTest::addColumn<bool>("raised");
     QTest::addColumn<bool>("kept");

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "line_options.h"
 
 #include "delay_settings.h"

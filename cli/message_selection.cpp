@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "message_selection.h"
 
 #include "fixed_width.h"

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
 // norvane-device: a virtual message display on a pseudo-terminal, for trying the tool (and
 // testing it) without the hardware.
 
 #include "device_options.h"
 #include "device_session.h"
+#include "print_line.h"
 #include "pseudo_terminal.h"
 #include "tcp_device_server.h"
 
@@ -14,6 +16,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+using norvane::printLine;
 
 namespace {
 
@@ -48,17 +52,6 @@ bool installSignals()
     return ::sigaction(SIGINT, &action, nullptr) == 0 &&
            ::sigaction(SIGTERM, &action, nullptr) == 0 &&
            ::sigaction(SIGPIPE, &ignore, nullptr) == 0;
-}
-
-// Once a write to a stream has failed (its reader has gone, EPIPE), nothing more is written to
-// it; the stream's error flag remembers that.
-void printLine(std::FILE *stream, const QString &line)
-{
-    if (std::ferror(stream))
-        return;
-    std::fputs(line.toLocal8Bit().constData(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
 }
 
 } // namespace

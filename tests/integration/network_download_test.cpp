@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "download_requests.h"
 #include "download_run.h"
 #include "fixed_width.h"
@@ -212,7 +213,7 @@ QString NetworkDownloadTest::startDevice(const QStringList &arguments)
     const QString output = m_dir->filePath(QStringLiteral("device.txt"));
     m_device.setStandardOutputFile(output);
     m_device.start(QStringLiteral(NORVANE_DEVICE_PROGRAM),
-                   arguments + QStringList{"--quiet", "--save", m_dir->filePath("received.txt")});
+                   arguments + QStringList{"--save", m_dir->filePath("received.txt")});
     const QRegularExpression portsLine(QStringLiteral("^\\[Ports\\],(\\S+)$"),
                                        QRegularExpression::MultilineOption);
     QString name;
@@ -224,6 +225,17 @@ QString NetworkDownloadTest::startDevice(const QStringList &arguments)
 // Ends the device and checks that it got every byte of `runs` downloads and decoded them.
 void NetworkDownloadTest::checkReceived(int runs)
 {
+    // A download ends once the server has taken every byte, not once the device has: a server
+    // under load may still be writing the last message to the line. The device shows each
+    // message it decoded in two rows, the first one numbered.
+    const QRegularExpression numberedRow(QStringLiteral("^\\d{3} \\|"),
+                                         QRegularExpression::MultilineOption);
+    [[maybe_unused]] const bool shown = QTest::qWaitFor(
+        [&] {
+            return readFile(m_dir->filePath("device.txt")).count(numberedRow) >=
+                   runs * Sent.size();
+        },
+        10000);
     m_device.terminate();
     QVERIFY(m_device.waitForFinished(10000));
     QCOMPARE(m_device.exitCode(), 0);

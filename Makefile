@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shortcuts for the scripts in scripts/ (which work without make, too).
 .PHONY: run test demo bench package
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "application_start.h"
 #include "main_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "arrival_recorder.h"
 
 #include "process_times.h"

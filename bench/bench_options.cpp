@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bench_options.h"
 
 #include "message_table.h"

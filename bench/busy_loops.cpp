@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "busy_loops.h"
 
 #include <csignal>

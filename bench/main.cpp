@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // norvane-bench-pacing: times the real download path (Qt serial port, steady pause, download
 // run; with --window the main window itself) and compares it with the pauses it asked for. Not a
 // test: its figures depend on the machine.
@@ -118,10 +119,10 @@ QString priorityLine(SteadyPause::PriorityPolicy policy, const SteadyPause &paus
     if (pause.loweredAfter())
         return line + QStringLiteral("; back to normal after %1 s, %2%3")
                           .arg(seconds(*pause.loweredAfter()), raisedShare, seen);
-    return line + QStringLiteral(": %1, %2%3")
-                      .arg(how.startsWith(QLatin1String("not ")) ? how
-                                                                 : QStringLiteral("raised, ") + how,
-                           raisedShare, seen);
+    return line +
+           QStringLiteral(": %1, %2%3")
+               .arg(how.startsWith(QLatin1String("not ")) ? how : QStringLiteral("raised, ") + how,
+                    raisedShare, seen);
 }
 
 const char *policyName(SteadyPause::PriorityPolicy policy)
@@ -231,8 +232,8 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
                              : 0.0;
 
     const SteadyPause &steady = pause->steadyPause();
-    run.raised = steady.raisesNow() &&
-                 !steady.priority().description().startsWith(QLatin1String("not "));
+    run.raised =
+        steady.raisesNow() && !steady.priority().description().startsWith(QLatin1String("not "));
     if (timed->writes() > 0)
         run.report << priorityLine(policy, steady, *timed);
     QString shortGaps =

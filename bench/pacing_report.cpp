@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pacing_report.h"
 
 namespace norvane {

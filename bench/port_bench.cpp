@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_bench.h"
 
 #include "arrival_recorder.h"

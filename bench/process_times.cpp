@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "process_times.h"
 
 #include <QByteArray>

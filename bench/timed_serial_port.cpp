@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "timed_serial_port.h"
 
 #include "pacing_priority.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window_download.h"
 
 #include "delay_settings.h"

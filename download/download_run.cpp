@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "download_run.h"
 
 #include "fixed_width.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "serial_output.h"
 
 #include "pause.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the field reader as a message file, and checks that any table of
 // entries survives a save and a load unchanged.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Converts arbitrary texts to numbers and checks properties that must hold for every text, and,
 // for plain decimals with few digits, the value itself against a second, much simpler reckoning.
 

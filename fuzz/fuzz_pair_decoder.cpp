@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds the virtual device's stream decoder arbitrary bytes with arbitrary arrival times and checks
 // what it reports against the stream itself; then builds a stream of well-formed message pairs
 // behind some garbage and checks that exactly those pairs come out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads arbitrary bytes as a settings file in one pass and compares the result with each section
 // read on its own from the list of all fields, the way two separate readings would find them.
 

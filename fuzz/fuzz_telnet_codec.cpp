@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary server bytes to the Telnet / COM port control client and checks that it answers
 // the same whatever pieces the bytes arrive in, that it only ever answers with well-formed Telnet
 // commands, and that a failure lasts and says why.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "host_lookup.h"
 
 #include <algorithm>

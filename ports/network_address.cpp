@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "network_address.h"
 
 #include <QUrl>

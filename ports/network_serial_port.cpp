@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "network_serial_port.h"
 
 namespace norvane {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "routing_serial_port.h"
 
 #include "network_address.h"

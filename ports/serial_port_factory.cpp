@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "serial_port_factory.h"
 
 #include "routing_serial_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tcp_connection.h"
 
 #include <QThread>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "telnet_codec.h"
 
 #include "telnet_protocol.h"

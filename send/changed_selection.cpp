@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "changed_selection.h"
 
 #include "message_file.h"

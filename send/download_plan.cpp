@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "download_plan.h"
 
 #include "download_run.h"

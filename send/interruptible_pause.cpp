@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "interruptible_pause.h"
 
 #include <algorithm>

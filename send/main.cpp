@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // norvane-send: sends a message file to the display from the command line, through the same
 // download as the window's, for scripts and machines without a screen.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_downloads.h"
 
 #include <QDeadlineTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_listing_text.h"
 
 #include "port_settings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ports_progress.h"
 
 #include "port_downloads.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "run_report.h"
 
 #include "download_run.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "send_command.h"
 
 #include "changed_selection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "send_options.h"
 
 #include "message_selection.h"

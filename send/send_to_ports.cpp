@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "send_to_ports.h"
 
 #include "interruptible_pause.h"

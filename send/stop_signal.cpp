@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "stop_signal.h"
 
 #include <csignal>

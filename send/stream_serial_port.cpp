@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "stream_serial_port.h"
 
 #include <QtGlobal>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "terminal_progress.h"
 
 #include "download_run.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fixed_width.h"
 
 namespace norvane {

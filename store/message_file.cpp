@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "message_file.h"
 
 #include "field_reader.h"

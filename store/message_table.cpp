@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "message_table.h"
 
 #include "fixed_width.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "recovery_copies.h"
 
 #include "message_file.h"

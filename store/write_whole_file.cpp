@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "write_whole_file.h"
 
 #ifdef Q_OS_UNIX

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "enter_clicks_button.h"
 
 #include <QAbstractButton>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "field_input_filter.h"
 
 #include "charset.h"

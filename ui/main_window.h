@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The main window. How the program is put together, layer by layer, is in CONTRIBUTING.md.

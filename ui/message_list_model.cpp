@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "message_list_model.h"
 
 #include "charset.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt_file_dialog.h"
 
 #include "object_names.h"

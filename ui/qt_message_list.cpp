@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt_message_list.h"
 
 #include "message_list_model.h"

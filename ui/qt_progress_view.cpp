@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt_progress_view.h"
 
 #include "progress_window.h"

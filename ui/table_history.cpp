@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "table_history.h"
 
 #include "message_list.h"

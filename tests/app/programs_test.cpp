@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "application_start.h"
 #include "display_failure_guard.h"
 

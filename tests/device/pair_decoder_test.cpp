@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pair_decoder.h"
 
 #include <QTest>

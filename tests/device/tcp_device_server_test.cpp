@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tcp_device_server.h"
 
 #include <QElapsedTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "delay_settings.h"
 #include "download_run.h"
 #include "fake_download.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "download_requests.h"
 #include "free_local_port.h"
 #include "network_address.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real serial port, driven through a download into a pseudo-terminal that the test reads.
 
 #include "download_requests.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fake_download.h"
 #include "interruptible_pause.h"
 

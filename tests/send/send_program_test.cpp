@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "port_settings.h"
 #include "pseudo_terminal.h"
 #include "qt_serial_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "delay_settings.h"
 #include "port_settings.h"
 #include "settings_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loads the message file named on the command line into a table of "old" entries, in a process
 // of its own, and prints whether the load succeeded, entry 0 in hex and the peak resident memory
 // of the process in KiB.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "progress_window.h"
 #include "qt_progress_view.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fake_dialogs.h"
 #include "fake_list.h"
 #include "message_file.h"

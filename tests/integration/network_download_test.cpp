@@ -232,8 +232,7 @@ void NetworkDownloadTest::checkReceived(int runs)
                                          QRegularExpression::MultilineOption);
     [[maybe_unused]] const bool shown = QTest::qWaitFor(
         [&] {
-            return readFile(m_dir->filePath("device.txt")).count(numberedRow) >=
-                   runs * Sent.size();
+            return readFile(m_dir->filePath("device.txt")).count(numberedRow) >= runs * Sent.size();
         },
         10000);
     m_device.terminate();

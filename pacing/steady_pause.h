@@ -29,16 +29,16 @@ namespace norvane {
 // window uses it to keep answering the window system during a download.
 //
 // The thread's scheduling priority (PacingPriority) follows the priority policy: by default a run
-// starts at the thread's own priority and raises it once the thread,
-// woken from its pauses, waits for a processor longer than RaiseAboveWaitShare of the pauses: the
-// machine is busy, and a raised thread is run at once. It is not raised for wake-ups that come
-// late because the (virtual) machine delivers its timer late: on an idle virtual machine a raised
-// thread's wake-ups come later still. Raising is a trial: when LateWindow raised writes (every
-// LateWindow of them) start clearly later, as a share of their pauses, than those before the
-// raise, the thread goes back to its own priority, and the next trial waits for RetryAfter of
-// pausing, twice as long after each failed one (a window system busy painting on an idle machine
-// makes the writer wait for a processor as a busy machine does, but a raised writer is then later,
-// not sooner).
+// starts at the thread's own priority and raises it once the thread, woken from its pauses, waits
+// for a processor longer than RaiseAboveWaitShare of the pauses: the machine is busy, and a
+// raised thread is run at once. It is not raised for wake-ups that come late because the
+// (virtual) machine delivers its timer late: on an idle virtual machine a raised thread's
+// wake-ups come later still. Raising is a trial: when LateWindow raised writes (every LateWindow
+// of them) start clearly later, as a share of their pauses, than those before the raise, the
+// thread goes back to its own priority, and the next trial waits for RetryAfter of pausing, twice
+// as long after each failed one (a window system busy painting on an idle machine makes the
+// writer wait for a processor as a busy machine does, but a raised writer is then later, not
+// sooner).
 class SteadyPause : public Pause
 {
 public:

@@ -39,7 +39,6 @@ public:
     RunningServer(const RunningServer &) = delete;
     RunningServer &operator=(const RunningServer &) = delete;
 
-    const TcpDeviceServer &server() const { return m_server; }
     const DeviceSession &session() const { return m_session; }
 
     // A client connected to the address the device tells; -1 when it cannot connect.

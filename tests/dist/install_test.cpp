@@ -40,35 +40,16 @@ QByteArray contents(const QString &fileName)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The long options named by `pattern`, whose first group is the name with its dashes as
-// `dash` writes them; sorted, each once.
-QStringList longOptions(const QString &text, const QRegularExpression &pattern, const QString &dash)
+// The long options `pattern` finds in `text` (its first group: the name), sorted, each once.
+QStringList longOptions(const QString &text, const QString &pattern)
 {
     QStringList names;
-    for (auto it = pattern.globalMatch(text); it.hasNext();)
-        names << it.next().captured(1).replace(dash, QStringLiteral("-"));
+    const QRegularExpression option(pattern, QRegularExpression::MultilineOption);
+    for (auto it = option.globalMatch(text); it.hasNext();)
+        names << it.next().captured(1);
     names.sort();
     names.removeDuplicates();
     return names;
-}
-
-// The options of a --help text: those its option lines begin with ("  -q, --quiet  ...").
-QStringList helpOptions(const QString &help)
-{
-    static const QRegularExpression line(QStringLiteral("^  (?:-\\w, )?--([\\w-]+)"),
-                                         QRegularExpression::MultilineOption);
-    return longOptions(help, line, QStringLiteral("-"));
-}
-
-// The long options a manual page names in its OPTIONS section, where roff writes a dash "\-".
-QStringList pageOptions(const QString &page)
-{
-    const qsizetype start = page.indexOf(QLatin1String("\n.SH OPTIONS\n"));
-    if (start < 0)
-        return {};
-    const qsizetype end = page.indexOf(QLatin1String("\n.SH "), start + 1);
-    static const QRegularExpression option(QStringLiteral(R"(\\-\\-(\w+(?:\\-\w+)*))"));
-    return longOptions(page.mid(start, end < 0 ? -1 : end - start), option, QStringLiteral("\\-"));
 }
 
 } // namespace
@@ -154,10 +135,16 @@ private slots:
         if (takesOptions) {
             const Run help = run(m_usr.filePath("bin/" + program), {"--help"});
             QCOMPARE(help.exitCode, 0);
-            expected = helpOptions(help.output);
+            // Those its option lines begin with ("  -q, --quiet  ...").
+            expected = longOptions(help.output, QStringLiteral("^  (?:-\\w, )?--([\\w-]+)"));
             QVERIFY2(expected.contains("help"), qPrintable(help.output));
         }
-        QCOMPARE(pageOptions(page.output), expected);
+        // Those the OPTIONS section names, where roff writes a dash "\-".
+        const QString options = page.output.split(QLatin1String("\n.SH "))
+                                    .filter(QRegularExpression(QStringLiteral("^OPTIONS\n")))
+                                    .join(QString())
+                                    .replace(QLatin1String("\\-"), QLatin1String("-"));
+        QCOMPARE(longOptions(options, QStringLiteral(R"(--(\w+(?:-\w+)*))")), expected);
     }
 
     void validators_data()

@@ -307,9 +307,9 @@ void NetworkPortTest::floodingServer()
         // Small buffers on this side, so what it managed to send is about what was read.
         const int buffer = 16 * 1024;
         ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-        QByteArray flood(64 * 1024, 'x');
-        if (telnet)
-            flood = QByteArray("\xff\xf1").repeated(32 * 1024); // IAC NOP
+        // Data, or Telnet's IAC NOP.
+        const QByteArray flood =
+            telnet ? QByteArray("\xff\xf1").repeated(32 * 1024) : QByteArray(64 * 1024, 'x');
         // It goes on after the port has closed its side, until the connection is gone.
         const QDeadlineTimer limit(20000);
         char in[512];

@@ -41,11 +41,10 @@ QByteArray contents(const QString &fileName)
 }
 
 // The long options `pattern` finds in `text` (its first group: the name), sorted, each once.
-QStringList longOptions(const QString &text, const QString &pattern)
+QStringList longOptions(const QString &text, const QRegularExpression &pattern)
 {
     QStringList names;
-    const QRegularExpression option(pattern, QRegularExpression::MultilineOption);
-    for (auto it = option.globalMatch(text); it.hasNext();)
+    for (auto it = pattern.globalMatch(text); it.hasNext();)
         names << it.next().captured(1);
     names.sort();
     names.removeDuplicates();
@@ -136,7 +135,9 @@ private slots:
             const Run help = run(m_usr.filePath("bin/" + program), {"--help"});
             QCOMPARE(help.exitCode, 0);
             // Those its option lines begin with ("  -q, --quiet  ...").
-            expected = longOptions(help.output, QStringLiteral("^  (?:-\\w, )?--([\\w-]+)"));
+            expected = longOptions(help.output,
+                                   QRegularExpression(QStringLiteral("^  (?:-\\w, )?--([\\w-]+)"),
+                                                      QRegularExpression::MultilineOption));
             QVERIFY2(expected.contains("help"), qPrintable(help.output));
         }
         // Those the OPTIONS section names, where roff writes a dash "\-".
@@ -144,7 +145,8 @@ private slots:
                                     .filter(QRegularExpression(QStringLiteral("^OPTIONS\n")))
                                     .join(QString())
                                     .replace(QLatin1String("\\-"), QLatin1String("-"));
-        QCOMPARE(longOptions(options, QStringLiteral(R"(--(\w+(?:-\w+)*))")), expected);
+        QCOMPARE(longOptions(options, QRegularExpression(QStringLiteral(R"(--(\w+(?:-\w+)*))"))),
+                 expected);
     }
 
     void validators_data()

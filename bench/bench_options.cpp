@@ -64,8 +64,8 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
     const QCommandLineOption priority(
         QStringLiteral("priority"),
         QStringLiteral("The writer's scheduling priority: adaptive (as the program does: raised "
-                       "once the writes start late), raised (for the whole run) or normal "
-                       "(default adaptive)."),
+                       "while the writer waits for a processor and is not later for it), raised "
+                       "(for the whole run) or normal (default adaptive)."),
         QStringLiteral("HOW"));
     const QCommandLineOption compare(
         QStringLiteral("compare-priority"),

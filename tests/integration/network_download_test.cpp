@@ -2,6 +2,7 @@
 #include "download_requests.h"
 #include "download_run.h"
 #include "fixed_width.h"
+#include "free_local_port.h"
 #include "message_file.h"
 #include "network_serial_port.h"
 #include "serial_port_factory.h"
@@ -77,18 +78,12 @@ class LoopbackRelay
 public:
     explicit LoopbackRelay(const QString &socketPath) : m_path(QFile::encodeName(socketPath))
     {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
-            ::listen(m_fd, 4) != 0 ||
-            ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) != 0 ||
-            ::pipe2(m_stop, O_CLOEXEC) != 0 ||
+        const test::LoopbackSocket listener = test::bindLoopback(4);
+        m_fd = listener.fd;
+        m_port = listener.port;
+        if (::pipe2(m_stop, O_CLOEXEC) != 0 ||
             m_path.size() >= qsizetype(sizeof(sockaddr_un::sun_path)))
             qFatal("cannot relay 127.0.0.1 to %s", m_path.constData());
-        m_port = ntohs(address.sin_port);
         m_thread = std::thread([this] { serve(); });
     }
     ~LoopbackRelay()

@@ -39,16 +39,9 @@ public:
 
     explicit ScriptedServer(const Script &script)
     {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
-            ::listen(m_fd, 1) != 0 ||
-            ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-            qFatal("cannot listen on 127.0.0.1");
-        m_port = ntohs(address.sin_port);
+        const test::LoopbackSocket listener = test::bindLoopback(1);
+        m_fd = listener.fd;
+        m_port = listener.port;
         m_thread = std::thread([this, script] {
             pollfd ready{m_fd, POLLIN, 0};
             if (::poll(&ready, 1, 10000) != 1)

@@ -101,13 +101,13 @@ void SteadyPause::beginRun()
     m_raisedAfter.reset();
     m_loweredAfter.reset();
     m_raisedLateShare.reset();
-    m_onTrial = false;
+    m_raising = false;
     m_trials = 0;
     m_nextTrial = 0ns;
     m_runStart = m_clock.now();
     if (m_policy == PriorityPolicy::Raised) {
         m_raisedAfter = 0ns;
-        m_onTrial = true;
+        m_raising = true;
         m_trials = 1;
         m_priority.raise();
     }
@@ -121,7 +121,7 @@ void SteadyPause::endRun()
         m_pending.reset();
     }
     m_returned.reset();
-    if (m_policy == PriorityPolicy::WhenLate && m_onTrial) {
+    if (m_policy == PriorityPolicy::WhenLate && m_raising) {
         // The writes since the window last judged, when there are enough to tell.
         if (m_latenessCount >= WarmUpWrites + LateWindow / 4)
             m_raisedLateShare = lateShareNow();
@@ -157,9 +157,6 @@ void SteadyPause::markWrite()
 void SteadyPause::pause(std::chrono::milliseconds ms)
 {
     const Follows follows = m_writeMarked ? AfterWrite : AfterPause;
-    // Right after a write, the next one is a whole pause away: the time to change the priority.
-    if (follows == AfterWrite && m_policy == PriorityPolicy::WhenLate)
-        raiseOrJudge();
     if (m_writeMarked) {
         // The character reached the operating system somewhere between the mark and now. A
         // write that took longer than a quick one may have been held up before it got there
@@ -170,9 +167,8 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
         const TimePoint written = m_clock.now();
         const std::chrono::nanoseconds took = written - m_mark;
         // Preempted between the mark and now, the thread may have written at any moment up to
-        // now, however long a write usually takes: the pause counts from now. (Among threads
-        // raised above it, or on a busy machine, that happens to one write in hundreds, and
-        // costs it the time of a write.)
+        // now, however long a write usually takes: the pause counts from now, which costs it
+        // the time of the write.
         const std::optional<long> preempted =
             m_clock.preemptions ? m_clock.preemptions() : std::nullopt;
         if (preempted && m_preemptedBefore && *preempted != *m_preemptedBefore) {
@@ -192,6 +188,10 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
             m_quickWrite = std::clamp<std::chrono::nanoseconds>(m_quickWrite, 0ns, MaxWakeLead);
         }
     }
+    // Right after a write, the next one is a whole pause away: the time to change the priority
+    // (after the write's end is taken, so that the change does not count as part of the write).
+    if (follows == AfterWrite && m_policy == PriorityPolicy::WhenLate)
+        raiseOrJudge();
 
     // The pause counts from the start of the write before it, so the time spent writing is part
     // of it; a pause that follows another counts from that one's target, so a message's pause
@@ -274,7 +274,7 @@ SteadyPause::TimePoint SteadyPause::approach(TimePoint target, TimePoint now)
 
 void SteadyPause::raiseOrJudge()
 {
-    if (m_onTrial) {
+    if (m_raising) {
         // Judged every whole window of raised writes, the first after the pause relearned the
         // wake-ups of a raised thread: an idle machine's late timer may come at any time.
         if (m_latenessCount < WarmUpWrites + LateWindow)
@@ -284,7 +284,7 @@ void SteadyPause::raiseOrJudge()
             forgetLateness(WarmUpWrites);
             return;
         }
-        m_onTrial = false;
+        m_raising = false;
         m_priority.restore();
         m_loweredAfter = m_clock.now() - m_runStart;
         m_nextTrial = m_pausedInRun + RetryAfter * (1 << std::min(m_trials - 1, 8));
@@ -299,7 +299,7 @@ void SteadyPause::raiseOrJudge()
         m_raisedAfter = m_clock.now() - m_runStart;
     m_loweredAfter.reset();
     ++m_trials;
-    m_onTrial = true;
+    m_raising = true;
     forgetLateness(0);
     m_priority.raise();
 }

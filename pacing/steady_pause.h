@@ -88,7 +88,7 @@ public:
     // How many times the last run raised the priority.
     int trials() const { return m_trials; }
     // Whether the pause keeps the thread raised now (whether or not the system allowed it).
-    bool raisesNow() const { return m_onTrial; }
+    bool raisesNow() const { return m_raising; }
     // How late the raised writes started, as lateShare() tells it, over the last window judged.
     std::optional<double> raisedLateShare() const { return m_raisedLateShare; }
     // How late the writes started, as a share of the pauses before them, over the last
@@ -172,7 +172,7 @@ private:
     std::optional<std::chrono::nanoseconds> m_loweredAfter;
     std::optional<double> m_raisedLateShare;
     // Raised, and (WhenLate) judged every LateWindow writes.
-    bool m_onTrial = false;
+    bool m_raising = false;
     int m_trials = 0;
     std::chrono::nanoseconds m_nextTrial{0};
 };

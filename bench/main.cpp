@@ -232,8 +232,7 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
                              : 0.0;
 
     const SteadyPause &steady = pause->steadyPause();
-    run.raised =
-        steady.raisesNow() && !steady.priority().description().startsWith(QLatin1String("not "));
+    run.raised = endedRaised(steady);
     if (timed->writes() > 0)
         run.report << priorityLine(policy, steady, *timed);
     QString shortGaps =

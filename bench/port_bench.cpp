@@ -82,8 +82,7 @@ int benchPorts(const BenchOptions &options)
             f.largestShortfall = timed->largestShortfall();
             f.lastReturn = paused->lastReturn();
             const SteadyPause &steady = paused->steadyPause();
-            f.raised = steady.raisesNow() &&
-                       !steady.priority().description().startsWith(QLatin1String("not "));
+            f.raised = endedRaised(steady);
             f.priority = steady.priority().description();
             f.cpu = threadCpuTime();
         };

@@ -36,4 +36,11 @@ private:
     std::optional<Clock::time_point> m_lastReturn;
 };
 
+// Whether the run ended with the writer raised: the pause kept it raised, and the system allowed
+// it.
+inline bool endedRaised(const SteadyPause &pause)
+{
+    return pause.raisesNow() && pause.priority().wasGranted();
+}
+
 } // namespace norvane

@@ -75,6 +75,7 @@ bool PacingPriority::raise()
 {
     if (m_raised)
         return true;
+    m_granted = false;
     const pid_t thread = gettid();
     sched_param param{};
     const int policy = sched_getscheduler(thread);
@@ -95,7 +96,7 @@ bool PacingPriority::raise()
     sched_param realtime{};
     realtime.sched_priority = RealtimePriority;
     if (sched_setscheduler(thread, SCHED_FIFO | SCHED_RESET_ON_FORK, &realtime) == 0) {
-        m_raised = true;
+        m_raised = m_granted = true;
         m_description = describeThread(thread);
         return true;
     }
@@ -103,7 +104,7 @@ bool PacingPriority::raise()
     const QString kitRefused =
         askRealtimeKit(QDBusConnection::systemBus(), thread, RealtimePriority);
     if (kitRefused.isEmpty()) {
-        m_raised = true;
+        m_raised = m_granted = true;
         m_description = describeThread(thread) + QStringLiteral(" through RealtimeKit");
         return true;
     }

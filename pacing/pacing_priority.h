@@ -36,11 +36,14 @@ public:
     void restore();
 
     bool isRaised() const { return m_raised; }
+    // Whether the last raise() was granted; stays after restore().
+    bool wasGranted() const { return m_granted; }
     // How the thread was raised last ("SCHED_FIFO priority 1"), or why not; stays after restore().
     QString description() const { return m_description; }
 
 private:
     bool m_raised = false;
+    bool m_granted = false;
     QString m_description = QStringLiteral("not tried");
     qint64 m_thread = 0;
     int m_policy = 0;

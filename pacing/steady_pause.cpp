@@ -35,8 +35,9 @@ constexpr int SampleWrites = 32;
 constexpr std::chrono::nanoseconds MinPausedToJudge = 1s;
 // A trial keeps the priority raised unless the raised writes start later than those before by
 // more than this share of the pauses: the writer was raised for waiting, and what wrecks the
-// pacing raised (an idle virtual machine's late timer) costs percents, not hundredths of one.
-constexpr double KeepRaisedWithin = 0.0005;
+// pacing raised (an idle virtual machine's late timer) costs percents, whereas one window of
+// writes differs from the next by tenths of one.
+constexpr double KeepRaisedWithin = 0.005;
 // Work after a pause shorter than this is not worth ending the pause early for: waiting out the
 // rest before the write would cost a short sleep's own lateness, which is about as much.
 constexpr std::chrono::nanoseconds MinWorkLead = 50us;
@@ -94,6 +95,7 @@ void SteadyPause::beginRun()
     m_lateness = {};
     m_latenessCount = 0;
     m_pausedSinceWrite = m_lateSum = m_pausedSum = 0ns;
+    m_lastWrite.reset();
     m_lateShareSeen = 0;
     m_waitSampleCount = 0;
     m_pausedInRun = 0ns;
@@ -125,7 +127,8 @@ void SteadyPause::endRun()
         // The writes since the window last judged, when there are enough to tell.
         if (m_latenessCount >= WarmUpWrites + LateWindow / 4)
             m_raisedLateShare = lateShareNow();
-    } else {
+    } else if (!m_raisedAfter || m_policy != PriorityPolicy::WhenLate) {
+        // What the run saw; a run that raised keeps what it saw when it raised.
         m_lateShareSeen = lateShareNow();
         m_waitShareSeen = waitShareNow();
     }
@@ -145,10 +148,14 @@ void SteadyPause::markWrite()
         now = approach(*m_pending, now);
         m_pending.reset();
     }
-    // A write after pauses was due at the last pause's target.
-    if (m_pausedSinceWrite > 0ns)
-        noteLateness(std::max<std::chrono::nanoseconds>(now - m_mark, 0ns));
+    // A write after pauses is late by whatever came on top of the pauses asked for since the
+    // write before: its own start after the last pause's target, and what the write before
+    // took beyond a quick write (the pauses count from its end then).
+    if (m_pausedSinceWrite > 0ns && m_lastWrite)
+        noteLateness(
+            std::max<std::chrono::nanoseconds>(now - *m_lastWrite - m_pausedSinceWrite, 0ns));
     m_mark = now;
+    m_lastWrite = now;
     m_writeMarked = true;
     if (m_clock.preemptions)
         m_preemptedBefore = m_clock.preemptions();

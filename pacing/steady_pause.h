@@ -91,9 +91,9 @@ public:
     bool raisesNow() const { return m_raising; }
     // How late the raised writes started, as lateShare() tells it, over the last window judged.
     std::optional<double> raisedLateShare() const { return m_raisedLateShare; }
-    // How late the writes started, as a share of the pauses before them, over the last
-    // LateWindow writes but for the latest of them: when the priority was raised, or at the end
-    // of the run.
+    // How much later than the pauses asked for the writes started, each after the write before
+    // it, as a share of those pauses, over the last LateWindow writes but for the latest of
+    // them: when the priority was raised, or at the end of the run.
     double lateShare() const { return m_lateShareSeen; }
     // How long the thread waited for a processor, as a share of the pauses, over the last writes:
     // when the priority was raised, or at the end of the run; nothing where the system does not
@@ -127,6 +127,8 @@ private:
     WhileWaiting m_whileWaiting;
     Clock m_clock;
     TimePoint m_mark;
+    // When the last write was marked.
+    std::optional<TimePoint> m_lastWrite;
     bool m_writeMarked = false;
     std::chrono::nanoseconds m_quickWrite{0};
     // How often the thread had been preempted when the write was marked.

@@ -318,18 +318,21 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor_data()
     QTest::addColumn<int>("waitUs");       // of which the thread waited for a processor
     QTest::addColumn<int>("hiccupMs");     // once, a sleep this much later, waiting for a processor
     QTest::addColumn<int>("raisedLateUs"); // raised, how late every tenth long sleep wakes
+    QTest::addColumn<int>("raisedWriteUs"); // raised, what a write takes (20 us otherwise)
     QTest::addColumn<bool>("raised");
     QTest::addColumn<bool>("kept");
 
-    QTest::newRow("on time") << 1 << 0 << 0 << 0 << 0 << false << false;
+    QTest::newRow("on time") << 1 << 0 << 0 << 0 << 0 << 20 << false << false;
     // The timer comes late now and then (an idle virtual machine, the writes late by 0.5 %): a
     // raised thread would not wake sooner.
-    QTest::newRow("late timer") << 40 << 2000 << 0 << 0 << 0 << false << false;
-    QTest::newRow("one long wait") << 1 << 0 << 0 << 3 << 0 << false << false;
+    QTest::newRow("late timer") << 40 << 2000 << 0 << 0 << 0 << 20 << false << false;
+    QTest::newRow("one long wait") << 1 << 0 << 0 << 3 << 0 << 20 << false << false;
     // A busy machine: woken on time, the thread waits for a processor; raised, it does not.
-    QTest::newRow("waits for a processor") << 1 << 60 << 60 << 0 << 0 << true << true;
+    QTest::newRow("waits for a processor") << 1 << 60 << 60 << 0 << 0 << 20 << true << true;
     // It waits for a processor, but raised it wakes later still: back to normal.
-    QTest::newRow("raised is later") << 1 << 60 << 60 << 0 << 3000 << true << false;
+    QTest::newRow("raised is later") << 1 << 60 << 60 << 0 << 3000 << 20 << true << false;
+    // Raised, it wakes on time, but its writes are held up and the pauses count from their end.
+    QTest::newRow("raised writes are held up") << 1 << 60 << 60 << 0 << 0 << 300 << true << false;
 }
 
 void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
@@ -339,6 +342,7 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
     QFETCH(int, waitUs);
     QFETCH(int, hiccupMs);
     QFETCH(int, raisedLateUs);
+    QFETCH(int, raisedWriteUs);
     QFETCH(bool, raised);
     QFETCH(bool, kept);
 
@@ -358,7 +362,7 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
     };
     rig.pause.beginRun();
     for (int i = 0; i < 1000; ++i)
-        rig.character(20us, 10);
+        rig.character(rig.pause.raisesNow() ? microseconds(raisedWriteUs) : 20us, 10);
     rig.pause.endRun();
     QCOMPARE(rig.pause.raisedAfter().has_value(), raised);
     QCOMPARE(rig.pause.raisesNow(), kept);

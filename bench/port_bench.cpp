@@ -31,6 +31,8 @@ struct PortFigures
     std::chrono::nanoseconds largestShortfall{0};
     std::optional<Clock::time_point> lastReturn;
     bool raised = false;
+    std::optional<std::chrono::nanoseconds> raisedAfter;
+    int trials = 0;
     QString priority;
     std::chrono::nanoseconds cpu{0}; // the port's thread, from its start
 };
@@ -67,11 +69,13 @@ int benchPorts(const BenchOptions &options)
 
     const DownloadRequest request = benchRequest(options);
     std::vector<PortFigures> figures(static_cast<std::size_t>(count));
+    const auto group = std::make_shared<SteadyPause::Group>();
     PortDownloads downloads(std::vector<DownloadRequest>(std::size_t(count), request), [&](int i) {
         auto port = std::make_unique<TimedSerialPort>(
             makeSerialPort(terminals[std::size_t(i)]->slavePath()), request.charPause);
         auto steady = std::make_unique<SteadyPause>();
         steady->setPriorityPolicy(options.priority);
+        steady->setGroup(group);
         auto pause = std::make_unique<TimedPause>(std::move(steady));
         PortDownloads::Parts parts;
         parts.afterRun = [&figures, i, timed = port.get(), paused = pause.get()] {
@@ -83,6 +87,8 @@ int benchPorts(const BenchOptions &options)
             f.lastReturn = paused->lastReturn();
             const SteadyPause &steady = paused->steadyPause();
             f.raised = endedRaised(steady);
+            f.raisedAfter = steady.raisedAfter();
+            f.trials = steady.trials();
             f.priority = steady.priority().description();
             f.cpu = threadCpuTime();
         };
@@ -137,7 +143,7 @@ int benchPorts(const BenchOptions &options)
             seconds(pacingModel(f.writes, all.messages, request.charPause, request.recordPause));
         printLine(stdout,
                   QStringLiteral("port %1 %2: bytes %3, ratio %4, min gap %5 ms, short gaps "
-                                 "%6, cpu %7 %")
+                                 "%6, cpu %7 %%8")
                       .arg(i + 1)
                       .arg(terminals[k]->slavePath())
                       .arg(f.writes)
@@ -147,7 +153,11 @@ int benchPorts(const BenchOptions &options)
                                     : QStringLiteral("n/a"))
                       .arg(f.shortGaps)
                       .arg(seconds(measured) > 0 ? seconds(f.cpu) / seconds(measured) * 100.0 : 0.0,
-                           0, 'f', 2));
+                           0, 'f', 2)
+                      .arg(f.raisedAfter ? QStringLiteral(", raised after %1 s (trials %2)")
+                                               .arg(seconds(*f.raisedAfter), 0, 'f', 2)
+                                               .arg(f.trials)
+                                         : QString()));
         all.bytes = f.writes;
         all.modelSeconds = model;
         slowest = std::max(slowest, measured);

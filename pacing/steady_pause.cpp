@@ -33,6 +33,8 @@ constexpr std::chrono::nanoseconds ShortLeadStep = 2us;
 constexpr int WarmUpWrites = 64;
 constexpr int SampleWrites = 32;
 constexpr std::chrono::nanoseconds MinPausedToJudge = 1s;
+// Raised writes are judged this often (a third of a second of 10 ms pauses).
+constexpr int JudgeEvery = 32;
 // A trial keeps the priority raised unless the raised writes start later than those before by
 // more than this share of the pauses: the writer was raised for waiting, and what wrecks the
 // pacing raised (an idle virtual machine's late timer) costs percents, whereas one window of
@@ -282,13 +284,18 @@ SteadyPause::TimePoint SteadyPause::approach(TimePoint target, TimePoint now)
 void SteadyPause::raiseOrJudge()
 {
     if (m_raising) {
-        // Judged every whole window of raised writes, the first after the pause relearned the
-        // wake-ups of a raised thread: an idle machine's late timer may come at any time.
-        if (m_latenessCount < WarmUpWrites + LateWindow)
+        // Judged every JudgeEvery raised writes on those since the window began, the first after
+        // the pause relearned the wake-ups of a raised thread, and afresh every window: an idle
+        // machine's late timer may come at any time. A raise that goes wrong makes the writes
+        // late by percents, which a few tenths of a second of them show; waiting for a whole
+        // window would cost seconds of them.
+        const int judged = m_latenessCount - WarmUpWrites;
+        if (judged < JudgeEvery || judged % JudgeEvery != 0)
             return;
         m_raisedLateShare = lateShareNow();
         if (*m_raisedLateShare <= m_lateShareSeen + KeepRaisedWithin) {
-            forgetLateness(WarmUpWrites);
+            if (judged >= LateWindow)
+                forgetLateness(WarmUpWrites);
             return;
         }
         m_raising = false;
@@ -298,7 +305,9 @@ void SteadyPause::raiseOrJudge()
         forgetLateness(0);
         return;
     }
-    if (m_pausedInRun < m_nextTrial || waitShareNow().value_or(0.0) <= RaiseAboveWaitShare)
+    if (m_pausedInRun < m_nextTrial)
+        return;
+    if (!(m_group && m_group->raised()) && waitShareNow().value_or(0.0) <= RaiseAboveWaitShare)
         return;
     m_lateShareSeen = lateShareNow();
     m_waitShareSeen = waitShareNow();
@@ -309,6 +318,8 @@ void SteadyPause::raiseOrJudge()
     m_raising = true;
     forgetLateness(0);
     m_priority.raise();
+    if (m_group)
+        m_group->noteRaised();
 }
 
 void SteadyPause::forgetLateness(int learned)

@@ -5,8 +5,10 @@
 #include "pause.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace norvane {
@@ -33,15 +35,30 @@ namespace norvane {
 // for a processor longer than RaiseAboveWaitShare of the pauses: the machine is busy, and a
 // raised thread is run at once. It is not raised for wake-ups that come late because the
 // (virtual) machine delivers its timer late: on an idle virtual machine a raised thread's
-// wake-ups come later still. Raising is a trial: when LateWindow raised writes (every LateWindow
-// of them) start clearly later, as a share of their pauses, than those before the raise, the
-// thread goes back to its own priority, and the next trial waits for RetryAfter of pausing, twice
-// as long after each failed one (a window system busy painting on an idle machine makes the
-// writer wait for a processor as a busy machine does, but a raised writer is then later, not
-// sooner).
+// wake-ups come later still. Raising is a trial: when the raised writes (judged every few tens
+// of them, over up to LateWindow) start clearly later, as a share of their pauses, than those
+// before the raise, the thread goes back to its own priority, and the next trial waits for
+// RetryAfter of pausing, twice as long after each failed one (a window system busy painting on an
+// idle machine makes the writer wait for a processor as a busy machine does, but a raised writer is
+// then later, not sooner).
 class SteadyPause : public Pause
 {
 public:
+    // The pauses of several ports sent to at once, on threads of their own. Their threads wait
+    // for a processor behind each other too, and at normal priority a woken one preempts one
+    // that is waiting out its last stretch before a write; raised to the same real-time priority
+    // they take turns instead. So once one of them raises, the others raise at their next write
+    // as if they had waited themselves; each judges its own trial.
+    class Group
+    {
+    public:
+        void noteRaised() { m_raised.store(true, std::memory_order_relaxed); }
+        bool raised() const { return m_raised.load(std::memory_order_relaxed); }
+
+    private:
+        std::atomic<bool> m_raised{false};
+    };
+
     using TimePoint = std::chrono::steady_clock::time_point;
     using WhileWaiting = std::function<void(std::chrono::nanoseconds budget)>;
 
@@ -78,6 +95,8 @@ public:
     explicit SteadyPause(WhileWaiting whileWaiting = {}, Clock clock = steadyClock());
 
     void setPriorityPolicy(PriorityPolicy policy) { m_policy = policy; }
+    // Joins the pauses of the other ports of a run (WhenLate); none by default.
+    void setGroup(std::shared_ptr<Group> group) { m_group = std::move(group); }
     // The last run's priority: whether and how it was raised.
     const PacingPriority &priority() const { return m_priority; }
     // How long into the last run the priority was raised; nothing when it was not tried.
@@ -170,10 +189,11 @@ private:
 
     PacingPriority m_priority;
     PriorityPolicy m_policy = PriorityPolicy::WhenLate;
+    std::shared_ptr<Group> m_group;
     std::optional<std::chrono::nanoseconds> m_raisedAfter;
     std::optional<std::chrono::nanoseconds> m_loweredAfter;
     std::optional<double> m_raisedLateShare;
-    // Raised, and (WhenLate) judged every LateWindow writes.
+    // Raised, and (WhenLate) judged every few tens of writes.
     bool m_raising = false;
     int m_trials = 0;
     std::chrono::nanoseconds m_nextTrial{0};

@@ -31,7 +31,11 @@ constexpr std::chrono::milliseconds DrawInterval = 500ms;
 class PortPause : public Pause
 {
 public:
-    explicit PortPause(StopCheck stopRequested) : m_pause(m_steady, std::move(stopRequested)) {}
+    PortPause(StopCheck stopRequested, std::shared_ptr<SteadyPause::Group> group)
+        : m_pause(m_steady, std::move(stopRequested))
+    {
+        m_steady.setGroup(std::move(group));
+    }
 
     void beginRun() override { m_pause.beginRun(); }
     void endRun() override { m_pause.endRun(); }
@@ -100,6 +104,7 @@ int sendToPorts(const SendOptions &options, const DownloadRequest &request,
     // this, within a poll of this thread.
     std::atomic<StopRequest> stop{StopRequest::None};
     const StopCheck stopRequested = [&stop] { return stop.load(std::memory_order_relaxed); };
+    const auto group = std::make_shared<SteadyPause::Group>();
     PortDownloads downloads(
         requests,
         [&](int i) {
@@ -107,7 +112,7 @@ int sendToPorts(const SendOptions &options, const DownloadRequest &request,
             PortDownloads::Parts parts;
             parts.port =
                 choice.device.isEmpty() ? makeSerialPort(devices) : makeSerialPort(choice.device);
-            parts.pause = std::make_unique<PortPause>(stopRequested);
+            parts.pause = std::make_unique<PortPause>(stopRequested, group);
             return parts;
         },
         stopRequested);

@@ -156,11 +156,15 @@ void SteadyPause::markWrite()
     if (m_pausedSinceWrite > 0ns && m_lastWrite)
         noteLateness(
             std::max<std::chrono::nanoseconds>(now - *m_lastWrite - m_pausedSinceWrite, 0ns));
-    m_mark = now;
-    m_lastWrite = now;
-    m_writeMarked = true;
     if (m_clock.preemptions)
         m_preemptedBefore = m_clock.preemptions();
+    // The mark is the last thing before the write. Were the bookkeeping above (a system call or
+    // two) between them, a write held up in it would be taken for one held up before it reached
+    // the system, and the pause after it would count from its end less a quick write: up to the
+    // bookkeeping's usual time before the write's own start.
+    m_mark = m_clock.now();
+    m_lastWrite = m_mark;
+    m_writeMarked = true;
 }
 
 void SteadyPause::pause(std::chrono::milliseconds ms)

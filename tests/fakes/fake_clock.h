@@ -37,7 +37,10 @@ public:
                     now = std::max(now, until);
                 },
                 [this] { return std::optional<Duration>(processorWaited); },
-                [this] { return std::optional<long>(preempted); }};
+                [this] {
+                    now += preemptionsRead;
+                    return std::optional<long>(preempted);
+                }};
     }
 
     void advance(Duration by) { now += by; }
@@ -48,6 +51,7 @@ public:
     Duration waited{0};          // spent waiting out the last stretch of pauses on the clock
     Duration processorWaited{0}; // what the thread waited for a processor, as a test sets it
     long preempted = 0;          // how often the thread was preempted, as a test sets it
+    Duration preemptionsRead{0}; // what reading `preempted` takes
 
 private:
     void sleepUntil(TimePoint until)

@@ -153,9 +153,11 @@ void SteadyPauseTest::heldUpWriteKeepsTheNextGap_data()
     QTest::addColumn<int>("quickUs"); // but every fourth
     QTest::addColumn<int>("heldUs");
     QTest::addColumn<bool>("preempted");
+    QTest::addColumn<int>("readUs"); // what reading the preemptions takes before the write
 
-    QTest::newRow("held up") << 30 << 10 << 50 << false;
-    QTest::newRow("preempted") << 60 << 60 << 50 << true;
+    QTest::newRow("held up") << 30 << 10 << 50 << false << 1;
+    QTest::newRow("preempted") << 60 << 60 << 50 << true << 1;
+    QTest::newRow("held up reading the preemptions") << 20 << 20 << 0 << false << 50;
 }
 
 void SteadyPauseTest::heldUpWriteKeepsTheNextGap()
@@ -164,11 +166,15 @@ void SteadyPauseTest::heldUpWriteKeepsTheNextGap()
     QFETCH(int, quickUs);
     QFETCH(int, heldUs);
     QFETCH(bool, preempted);
+    QFETCH(int, readUs);
 
     Rig rig;
+    rig.fake.preemptionsRead = 1us;
     for (int i = 0; i < 40; ++i)
         rig.character(microseconds(i % 4 == 3 ? quickUs : usualUs), 1);
+    rig.fake.preemptionsRead = microseconds(readUs);
     rig.pause.markWrite();
+    rig.fake.preemptionsRead = 1us;
     rig.fake.advance(microseconds(heldUs));
     rig.fake.preempted += preempted ? 1 : 0;
     const FakeClock::TimePoint reached = rig.fake.now;

@@ -143,7 +143,8 @@ struct Run
 {
     bool ok = false;
     PacingFigures figures;
-    bool raised = false; // whether the writer ran raised at any time
+    bool raised = false; // whether the writer ended the run raised
+    int trials = 0;      // how often the writer was raised
     QStringList report;  // the lines before the "pacing:" line
 };
 
@@ -233,6 +234,7 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
 
     const SteadyPause &steady = pause->steadyPause();
     run.raised = endedRaised(steady);
+    run.trials = steady.trials();
     if (timed->writes() > 0)
         run.report << priorityLine(policy, steady, *timed);
     QString shortGaps =
@@ -292,6 +294,7 @@ int compare(const BenchOptions &options, const QString &device)
     const std::array<Policy, 3> policies{Policy::WhenLate, Policy::Raised, Policy::Normal};
     std::array<QVector<double>, 3> ratios, cpus;
     int raisedByItself = 0;
+    int triedByItself = 0;
     for (int round = 0; round < *options.compareRounds; ++round) {
         for (int k = 0; k < 3; ++k) {
             const int which = (round + k) % 3;
@@ -303,14 +306,22 @@ int compare(const BenchOptions &options, const QString &device)
             cpus[which].append(run.figures.cpuPercent);
             if (which == 0 && run.raised)
                 ++raisedByItself;
+            if (which == 0 && run.trials > 0)
+                ++triedByItself;
+            // Whether the adaptive writer kept its own priority, ended raised, or tried raising
+            // and went back: the last two differ in ratio on an idle machine.
+            QString how;
+            if (which == 0)
+                how = run.raised           ? QStringLiteral(", raised")
+                      : run.trials > 0 ? QStringLiteral(", raised and back to normal (trials %1)")
+                                             .arg(run.trials)
+                                       : QStringLiteral(", kept normal");
             printLine(stdout, QStringLiteral("round %1, %2: ratio %3, cpu %4 %%5")
                                   .arg(round + 1)
                                   .arg(QLatin1String(policyName(policies[which])))
                                   .arg(ratioText(run.figures))
                                   .arg(run.figures.cpuPercent, 0, 'f', 2)
-                                  .arg(which == 0 ? (run.raised ? QStringLiteral(", raised")
-                                                                : QStringLiteral(", kept normal"))
-                                                  : QString()));
+                                  .arg(how));
         }
     }
     const auto figure = [&](int which) {
@@ -320,10 +331,11 @@ int compare(const BenchOptions &options, const QString &device)
             .arg(median(cpus[which]), 0, 'f', 2);
     };
     printLine(stdout, QStringLiteral("compare: rounds %1, median ratio: %2, %3, %4; adaptive "
-                                     "ended raised in %5 of %1")
+                                     "ended raised in %5 of %1, tried raising in %6")
                           .arg(*options.compareRounds)
                           .arg(figure(0), figure(1), figure(2))
-                          .arg(raisedByItself));
+                          .arg(raisedByItself)
+                          .arg(triedByItself));
     return 0;
 }
 

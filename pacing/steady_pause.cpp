@@ -134,6 +134,7 @@ void SteadyPause::endRun()
         m_lateShareSeen = lateShareNow();
         m_waitShareSeen = waitShareNow();
     }
+    leaveGroup();
     m_priority.restore();
 }
 
@@ -287,6 +288,10 @@ SteadyPause::TimePoint SteadyPause::approach(TimePoint target, TimePoint now)
 
 void SteadyPause::raiseOrJudge()
 {
+    if (m_raising && m_joined && m_group->wentBackSince(m_groupWentBack)) {
+        lower();
+        return;
+    }
     if (m_raising) {
         // Judged every JudgeEvery raised writes on those since the window began, the first after
         // the pause relearned the wake-ups of a raised thread, and afresh every window: an idle
@@ -297,16 +302,14 @@ void SteadyPause::raiseOrJudge()
         if (judged < JudgeEvery || judged % JudgeEvery != 0)
             return;
         m_raisedLateShare = lateShareNow();
-        if (*m_raisedLateShare <= m_lateShareSeen + KeepRaisedWithin) {
+        const bool later = *m_raisedLateShare > m_lateShareSeen + KeepRaisedWithin;
+        // A port of several goes back only with the others (Group).
+        if (m_joined ? !m_group->judge(m_votedLater, later) : !later) {
             if (judged >= LateWindow)
                 forgetLateness(WarmUpWrites);
             return;
         }
-        m_raising = false;
-        m_priority.restore();
-        m_loweredAfter = m_clock.now() - m_runStart;
-        m_nextTrial = m_pausedInRun + RetryAfter * (1 << std::min(m_trials - 1, 8));
-        forgetLateness(0);
+        lower();
         return;
     }
     if (m_pausedInRun < m_nextTrial)
@@ -322,8 +325,60 @@ void SteadyPause::raiseOrJudge()
     m_raising = true;
     forgetLateness(0);
     m_priority.raise();
-    if (m_group)
-        m_group->noteRaised();
+    if (m_group) {
+        m_joined = true;
+        m_groupWentBack = m_group->join();
+    }
+}
+
+void SteadyPause::lower()
+{
+    m_raising = false;
+    m_priority.restore();
+    leaveGroup();
+    m_loweredAfter = m_clock.now() - m_runStart;
+    m_nextTrial = m_pausedInRun + RetryAfter * (1 << std::min(m_trials - 1, 8));
+    forgetLateness(0);
+}
+
+void SteadyPause::leaveGroup()
+{
+    if (m_joined)
+        m_group->leave(m_votedLater);
+    m_joined = m_votedLater = false;
+}
+
+unsigned SteadyPause::Group::join()
+{
+    m_raisedPorts.fetch_add(1, std::memory_order_relaxed);
+    m_raised.store(true, std::memory_order_relaxed);
+    return m_wentBack.load(std::memory_order_relaxed);
+}
+
+bool SteadyPause::Group::judge(bool &voted, bool later)
+{
+    if (later != voted) {
+        m_later.fetch_add(later ? 1 : -1, std::memory_order_relaxed);
+        voted = later;
+    }
+    if (!later || m_later.load(std::memory_order_relaxed) * 2 <=
+                      m_raisedPorts.load(std::memory_order_relaxed))
+        return false;
+    m_raised.store(false, std::memory_order_relaxed);
+    m_wentBack.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+bool SteadyPause::Group::wentBackSince(unsigned seen) const
+{
+    return m_wentBack.load(std::memory_order_relaxed) != seen;
+}
+
+void SteadyPause::Group::leave(bool voted)
+{
+    if (voted)
+        m_later.fetch_sub(1, std::memory_order_relaxed);
+    m_raisedPorts.fetch_sub(1, std::memory_order_relaxed);
 }
 
 void SteadyPause::forgetLateness(int learned)

@@ -48,15 +48,29 @@ public:
     // for a processor behind each other too, and at normal priority a woken one preempts one
     // that is waiting out its last stretch before a write; raised to the same real-time priority
     // they take turns instead. So once one of them raises, the others raise at their next write
-    // as if they had waited themselves; each judges its own trial.
+    // as if they had waited themselves. Each judges its own raised writes, but they go back to
+    // normal together, when most of those raised find theirs later: a thread sent back alone
+    // among raised ones is preempted by them at every turn, later than either way.
     class Group
     {
     public:
-        void noteRaised() { m_raised.store(true, std::memory_order_relaxed); }
+        // Whether the group is raised for a trial.
         bool raised() const { return m_raised.load(std::memory_order_relaxed); }
+        // A port raises; returns how often the group has gone back so far.
+        unsigned join();
+        // A raised port's verdict on its raised writes (`voted`: its last one, kept here);
+        // true when the group goes back now: `later`, and most of the raised ports find so.
+        bool judge(bool &voted, bool later);
+        // Whether the group has gone back since `seen` (what join() returned).
+        bool wentBackSince(unsigned seen) const;
+        // A raised port goes back to normal, with its last verdict.
+        void leave(bool voted);
 
     private:
         std::atomic<bool> m_raised{false};
+        std::atomic<int> m_raisedPorts{0};
+        std::atomic<int> m_later{0};
+        std::atomic<unsigned> m_wentBack{0};
     };
 
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -137,6 +151,10 @@ private:
     void noteLateness(std::chrono::nanoseconds late);
     // Raises the priority for a trial, or judges the trial under way.
     void raiseOrJudge();
+    // Ends a trial whose raised writes were later: back to the thread's own priority.
+    void lower();
+    // Leaves the group's trial, when in it.
+    void leaveGroup();
     // Forgets the lateness of the writes so far; the next `learned` writes count as learned
     // already (none: the pause first relearns the wake-ups).
     void forgetLateness(int learned);
@@ -190,6 +208,11 @@ private:
     PacingPriority m_priority;
     PriorityPolicy m_policy = PriorityPolicy::WhenLate;
     std::shared_ptr<Group> m_group;
+    // In the group's trial: how often it had gone back when this port joined, and this port's
+    // last verdict.
+    bool m_joined = false;
+    unsigned m_groupWentBack = 0;
+    bool m_votedLater = false;
     std::optional<std::chrono::nanoseconds> m_raisedAfter;
     std::optional<std::chrono::nanoseconds> m_loweredAfter;
     std::optional<double> m_raisedLateShare;

@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include <array>
+
 #include <utility>
 
 using namespace norvane;
@@ -62,6 +64,8 @@ private slots:
     void shortSleepLatenessWaitedOut();
     void raisedOnlyWhenWaitingForAProcessor_data();
     void raisedOnlyWhenWaitingForAProcessor();
+    void portsGoBackTogether_data();
+    void portsGoBackTogether();
     void realClockSmoke();
 };
 
@@ -362,7 +366,7 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
     const auto group = std::make_shared<SteadyPause::Group>();
     rig.pause.setGroup(group);
     if (groupRaised)
-        group->noteRaised();
+        group->join();
     int sleeps = 0;
     int longSleeps = 0;
     rig.fake.lateness = [&](FakeClock::Duration length) {
@@ -386,13 +390,58 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
     // A raise that makes the writes late by percents is undone within about a second of writes.
     if (rig.pause.loweredAfter())
         QVERIFY(*rig.pause.loweredAfter() - *rig.pause.raisedAfter() < 2s);
-    QCOMPARE(group->raised(), raised);
+    QCOMPARE(group->raised(), kept);
     // It says how long the thread waited, when it raised or at the end (one that joined the
     // others at its first write has not waited long enough to tell).
     if (!groupRaised) {
         QVERIFY(rig.pause.waitShare());
         QCOMPARE(*rig.pause.waitShare() > SteadyPause::RaiseAboveWaitShare, raised);
     }
+}
+
+void SteadyPauseTest::portsGoBackTogether_data()
+{
+    QTest::addColumn<int>("later"); // of three ports, how many find their raised writes later
+    QTest::addColumn<bool>("kept");
+
+    QTest::newRow("one of three later raised: all stay raised") << 1 << true;
+    QTest::newRow("two of three: all go back") << 2 << false;
+}
+
+// Three ports of one run, written to in turn, all waiting for a processor: they raise together,
+// and the ports whose raised writes are no later go back with the others, or stay with them.
+void SteadyPauseTest::portsGoBackTogether()
+{
+    QFETCH(int, later);
+    QFETCH(bool, kept);
+
+    const auto group = std::make_shared<SteadyPause::Group>();
+    std::array<Rig, 3> rigs;
+    std::array<int, 3> longSleeps{};
+    for (std::size_t k = 0; k < rigs.size(); ++k) {
+        Rig &rig = rigs[k];
+        rig.pause.setGroup(group);
+        rig.fake.lateness = [&rig, &sleeps = longSleeps[k], late = int(k) < later](
+                                FakeClock::Duration length) -> FakeClock::Duration {
+            if (length <= 100us)
+                return 0us;
+            if (rig.pause.raisesNow())
+                return late && ++sleeps % 10 == 0 ? 3000us : 0us;
+            rig.fake.processorWaited += 60us;
+            return 60us;
+        };
+        rig.pause.beginRun();
+    }
+    for (int i = 0; i < 1000; ++i) {
+        for (Rig &rig : rigs)
+            rig.character(20us, 10);
+    }
+    for (Rig &rig : rigs) {
+        rig.pause.endRun();
+        QVERIFY(rig.pause.raisedAfter());
+        QCOMPARE(rig.pause.raisesNow(), kept);
+    }
+    QCOMPARE(group->raised(), kept);
 }
 
 void SteadyPauseTest::realClockSmoke()

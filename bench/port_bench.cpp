@@ -32,6 +32,7 @@ struct PortFigures
     std::optional<Clock::time_point> lastReturn;
     bool raised = false;
     std::optional<std::chrono::nanoseconds> raisedAfter;
+    std::optional<std::chrono::nanoseconds> loweredAfter;
     int trials = 0;
     QString priority;
     std::chrono::nanoseconds cpu{0}; // the port's thread, from its start
@@ -88,6 +89,7 @@ int benchPorts(const BenchOptions &options)
             const SteadyPause &steady = paused->steadyPause();
             f.raised = endedRaised(steady);
             f.raisedAfter = steady.raisedAfter();
+            f.loweredAfter = steady.loweredAfter();
             f.trials = steady.trials();
             f.priority = steady.priority().description();
             f.cpu = threadCpuTime();
@@ -154,10 +156,15 @@ int benchPorts(const BenchOptions &options)
                       .arg(f.shortGaps)
                       .arg(seconds(measured) > 0 ? seconds(f.cpu) / seconds(measured) * 100.0 : 0.0,
                            0, 'f', 2)
-                      .arg(f.raisedAfter ? QStringLiteral(", raised after %1 s (trials %2)")
-                                               .arg(seconds(*f.raisedAfter), 0, 'f', 2)
-                                               .arg(f.trials)
-                                         : QString()));
+                      .arg(f.raisedAfter
+                               ? QStringLiteral(", raised after %1 s (trials %2)%3")
+                                     .arg(seconds(*f.raisedAfter), 0, 'f', 2)
+                                     .arg(f.trials)
+                                     .arg(f.loweredAfter
+                                              ? QStringLiteral(", back to normal after %1 s")
+                                                    .arg(seconds(*f.loweredAfter), 0, 'f', 2)
+                                              : QString())
+                               : QString()));
         all.bytes = f.writes;
         all.modelSeconds = model;
         slowest = std::max(slowest, measured);

@@ -312,10 +312,11 @@ int compare(const BenchOptions &options, const QString &device)
             // and went back: the last two differ in ratio on an idle machine.
             QString how;
             if (which == 0)
-                how = run.raised           ? QStringLiteral(", raised")
-                      : run.trials > 0 ? QStringLiteral(", raised and back to normal (trials %1)")
-                                             .arg(run.trials)
-                                       : QStringLiteral(", kept normal");
+                how =
+                    run.raised ? QStringLiteral(", raised")
+                    : run.trials > 0
+                        ? QStringLiteral(", raised and back to normal (trials %1)").arg(run.trials)
+                        : QStringLiteral(", kept normal");
             printLine(stdout, QStringLiteral("round %1, %2: ratio %3, cpu %4 %%5")
                                   .arg(round + 1)
                                   .arg(QLatin1String(policyName(policies[which])))

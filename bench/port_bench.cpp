@@ -43,6 +43,20 @@ double seconds(std::chrono::nanoseconds duration)
     return std::chrono::duration<double>(duration).count();
 }
 
+// When the port's priority was raised, and when it went back to normal, for its line.
+QString raiseNote(const PortFigures &f)
+{
+    if (!f.raisedAfter)
+        return {};
+    QString note = QStringLiteral(", raised after %1 s (trials %2)")
+                       .arg(seconds(*f.raisedAfter), 0, 'f', 2)
+                       .arg(f.trials);
+    if (f.loweredAfter)
+        note +=
+            QStringLiteral(", back to normal after %1 s").arg(seconds(*f.loweredAfter), 0, 'f', 2);
+    return note;
+}
+
 void complain(const QString &text)
 {
     printLine(stderr, QStringLiteral("norvane-bench-pacing: ") + text);
@@ -156,15 +170,7 @@ int benchPorts(const BenchOptions &options)
                       .arg(f.shortGaps)
                       .arg(seconds(measured) > 0 ? seconds(f.cpu) / seconds(measured) * 100.0 : 0.0,
                            0, 'f', 2)
-                      .arg(f.raisedAfter
-                               ? QStringLiteral(", raised after %1 s (trials %2)%3")
-                                     .arg(seconds(*f.raisedAfter), 0, 'f', 2)
-                                     .arg(f.trials)
-                                     .arg(f.loweredAfter
-                                              ? QStringLiteral(", back to normal after %1 s")
-                                                    .arg(seconds(*f.loweredAfter), 0, 'f', 2)
-                                              : QString())
-                               : QString()));
+                      .arg(raiseNote(f)));
         all.bytes = f.writes;
         all.modelSeconds = model;
         slowest = std::max(slowest, measured);

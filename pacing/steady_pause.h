@@ -50,7 +50,7 @@ public:
     // they take turns instead. So once one of them raises, the others raise at their next write
     // as if they had waited themselves. Each judges its own raised writes, but they go back to
     // normal together, when most of those raised find theirs later: a thread sent back alone
-    // among raised ones is preempted by them at every turn, later than either way.
+    // among raised ones is preempted by them at every turn.
     class Group
     {
     public:

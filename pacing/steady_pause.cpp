@@ -191,9 +191,10 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
             m_mark = std::max(m_mark, written - m_quickWrite);
             // Track what the quickest writes take, from the first one on: down to a quicker
             // one at once, up slowly (a microsecond in 64 writes), as the machine's writes get
-            // slower. Against the median, this costs the pacing the writes' own spread (a
-            // microsecond or two per character) and keeps a held-up write from shortening the
-            // next gap by the difference.
+            // slower. Against the median, this costs the pacing the writes' own spread (on a
+            // virtual machine whose writes take 5 to 30 us, 10 to 25 us per character: a tenth
+            // to a fifth of a percent) and keeps a held-up write from shortening the next gap
+            // by the difference.
             if (m_quickWrite == 0ns || took < m_quickWrite)
                 m_quickWrite = took;
             else

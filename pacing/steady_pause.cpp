@@ -289,11 +289,11 @@ SteadyPause::TimePoint SteadyPause::approach(TimePoint target, TimePoint now)
 
 void SteadyPause::raiseOrJudge()
 {
-    if (m_raising && m_joined && m_group->wentBackSince(m_groupWentBack)) {
-        lower();
-        return;
-    }
     if (m_raising) {
+        if (m_joined && m_group->wentBackSince(m_groupWentBack)) {
+            lower();
+            return;
+        }
         // Judged every JudgeEvery raised writes on those since the window began, the first after
         // the pause relearned the wake-ups of a raised thread, and afresh every window: an idle
         // machine's late timer may come at any time. A raise that goes wrong makes the writes

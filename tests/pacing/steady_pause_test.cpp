@@ -5,7 +5,6 @@
 #include <QTest>
 
 #include <array>
-
 #include <utility>
 
 using namespace norvane;

@@ -51,6 +51,7 @@ struct Measurement
     // download.
     std::chrono::nanoseconds paced{0};
     std::chrono::nanoseconds after{0};
+    // The processor time over `paced`.
     std::chrono::microseconds cpu{0};
     std::optional<std::chrono::milliseconds> stolen;
 };
@@ -68,7 +69,8 @@ Measurement measure(const BenchOptions &options, const TimedPause &pause, Downlo
     const auto started = std::chrono::steady_clock::now();
     m.sent = download();
     const auto ended = std::chrono::steady_clock::now();
-    m.cpu = processCpuTime() - cpuBefore;
+    // Up to the end of the last message's pause, as the time is.
+    m.cpu = pause.cpuAtMessageEnd().value_or(processCpuTime()) - cpuBefore;
     const auto stolenAfter = stolenTime();
     loops.stop();
     if (stolenBefore && stolenAfter)

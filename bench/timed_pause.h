@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "process_times.h"
 #include "steady_pause.h"
 
 #include <chrono>
@@ -11,7 +12,10 @@ namespace norvane {
 
 // Passes everything to a steady pause and notes when the last pause returned: the end of the
 // last message's pause, after which a download only closes (and, in "Send selection", shows the
-// progress of the numbers after the last one selected).
+// progress of the numbers after the last one selected). At the end of every message (a pause
+// that follows a pause) it notes the processor time of the benchmark too, so that what comes
+// after the last message (in a window, nearly a thousand repaints of the progress bar for a
+// short selection) is not counted against the pacing it is compared with.
 class TimedPause : public Pause
 {
 public:
@@ -21,19 +25,30 @@ public:
 
     void beginRun() override { m_pause->beginRun(); }
     void endRun() override { m_pause->endRun(); }
-    void markWrite() override { m_pause->markWrite(); }
+    void markWrite() override
+    {
+        m_wrote = true;
+        m_pause->markWrite();
+    }
     void pause(std::chrono::milliseconds length) override
     {
         m_pause->pause(length);
         m_lastReturn = Clock::now();
+        if (!m_wrote)
+            m_cpuAtMessageEnd = processCpuTime();
+        m_wrote = false;
     }
 
     SteadyPause &steadyPause() const { return *m_pause; }
     std::optional<Clock::time_point> lastReturn() const { return m_lastReturn; }
+    // The benchmark's processor time at the end of the last message's pause.
+    std::optional<std::chrono::microseconds> cpuAtMessageEnd() const { return m_cpuAtMessageEnd; }
 
 private:
     std::unique_ptr<SteadyPause> m_pause;
     std::optional<Clock::time_point> m_lastReturn;
+    std::optional<std::chrono::microseconds> m_cpuAtMessageEnd;
+    bool m_wrote = false;
 };
 
 // Whether the run ended with the writer raised: the pause kept it raised, and the system allowed

@@ -294,11 +294,10 @@ void SteadyPause::raiseOrJudge()
             lower();
             return;
         }
-        // Judged every JudgeEvery raised writes on those since the window began, the first after
-        // the pause relearned the wake-ups of a raised thread, and afresh every window: an idle
-        // machine's late timer may come at any time. A raise that goes wrong makes the writes
-        // late by percents, which a few tenths of a second of them show; waiting for a whole
-        // window would cost seconds of them.
+        // Judged every JudgeEvery raised writes on those since the window began, from the first
+        // raised write on, and afresh every window: an idle machine's late timer may come at any
+        // time. A raise that goes wrong makes the writes late by percents, which a few tenths of
+        // a second of them show; waiting for more would cost seconds of them.
         const int judged = m_latenessCount - WarmUpWrites;
         if (judged < JudgeEvery || judged % JudgeEvery != 0)
             return;
@@ -324,7 +323,11 @@ void SteadyPause::raiseOrJudge()
     m_loweredAfter.reset();
     ++m_trials;
     m_raising = true;
-    forgetLateness(0);
+    // The raised writes are told from the first: while the pause relearns the wake-ups of a
+    // raised thread, those of a busy machine come sooner (the writes stay on time: the lead
+    // learned before only adds a short sleep), and those of an idle virtual machine later, which
+    // is what the trial is there to see.
+    forgetLateness(WarmUpWrites);
     m_priority.raise();
     if (m_group) {
         m_joined = true;

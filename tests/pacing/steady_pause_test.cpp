@@ -385,9 +385,10 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
     QCOMPARE(rig.pause.raisedAfter().has_value(), raised);
     QCOMPARE(rig.pause.raisesNow(), kept);
     QCOMPARE(rig.pause.loweredAfter().has_value(), raised && !kept);
-    // A raise that makes the writes late by percents is undone within about a second of writes.
+    // A raise that makes the writes late by percents is undone within about a third of a second
+    // of writes.
     if (rig.pause.loweredAfter())
-        QVERIFY(*rig.pause.loweredAfter() - *rig.pause.raisedAfter() < 2s);
+        QVERIFY(*rig.pause.loweredAfter() - *rig.pause.raisedAfter() < 500ms);
     QCOMPARE(group->raised(), kept);
     // It says how long the thread waited, when it raised or at the end (one that joined the
     // others at its first write has not waited long enough to tell).

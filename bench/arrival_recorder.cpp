@@ -12,7 +12,8 @@
 
 namespace norvane {
 
-ArrivalRecorder::ArrivalRecorder(int fd) : m_fd(fd)
+ArrivalRecorder::ArrivalRecorder(int fd, bool timeArrivals)
+    : m_fd(fd), m_timeArrivals(timeArrivals)
 {
     m_bytes.reserve(64 * 1024);
 }
@@ -46,7 +47,10 @@ void ArrivalRecorder::stop()
 
 void ArrivalRecorder::run()
 {
-    readUntilStopped();
+    if (m_timeArrivals)
+        readUntilStopped();
+    else
+        collectUntilStopped();
     m_cpu = threadCpuTime();
 }
 
@@ -85,6 +89,28 @@ void ArrivalRecorder::readUntilStopped()
                 arrived(buffer, count);
             return;
         }
+    }
+}
+
+void ArrivalRecorder::collectUntilStopped()
+{
+    char buffer[4096];
+    for (;;) {
+        pollfd stop{m_stop[0], POLLIN, 0};
+        const int ready = ::poll(&stop, 1, CollectEveryMs);
+        if (ready < 0 && errno != EINTR) {
+            m_failed = true;
+            return;
+        }
+        ssize_t count;
+        while ((count = ::read(m_fd, buffer, sizeof buffer)) > 0)
+            m_bytes.append(buffer, count);
+        if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            m_failed = true;
+            return;
+        }
+        if (ready > 0)
+            return;
     }
 }
 

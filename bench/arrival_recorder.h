@@ -8,12 +8,19 @@
 
 namespace norvane {
 
-// Reads a descriptor on a thread of its own and notes what arrived when: the receiver's view
-// of the pacing. Bytes that come in one read count as arriving together (gap 0).
+// Reads a descriptor on a thread of its own, standing in for the device at the far end of a
+// line. By default it collects what has arrived every few milliseconds, on its own timer; with
+// `timeArrivals` it waits on the descriptor and notes what arrived when (the receiver's view of
+// the pacing; bytes that come in one read count as arriving together, gap 0). A reader woken by
+// every character is woken from the writer's processor, and on a virtual machine that wake-up
+// of an idle processor can hold up the writer itself by milliseconds.
 class ArrivalRecorder
 {
 public:
-    explicit ArrivalRecorder(int fd);
+    // How often the reader collects when it does not time the arrivals.
+    static constexpr int CollectEveryMs = 5;
+
+    explicit ArrivalRecorder(int fd, bool timeArrivals = false);
     ~ArrivalRecorder();
     ArrivalRecorder(const ArrivalRecorder &) = delete;
     ArrivalRecorder &operator=(const ArrivalRecorder &) = delete;
@@ -24,6 +31,7 @@ public:
 
     // Valid after stop().
     const QByteArray &bytes() const { return m_bytes; }
+    // Nothing unless the arrivals were timed.
     std::optional<std::chrono::nanoseconds> minGap() const { return m_minGap; }
     bool failed() const { return m_failed; }
     // The processor time the reading thread took.
@@ -32,9 +40,11 @@ public:
 private:
     void run();
     void readUntilStopped();
+    void collectUntilStopped();
     void arrived(const char *data, qsizetype count);
 
     int m_fd;
+    bool m_timeArrivals;
     int m_stop[2] = {-1, -1};
     std::thread m_thread;
     QByteArray m_bytes;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bench_options.h"
 
+#include "arrival_recorder.h"
 #include "message_table.h"
 
 #include <QCommandLineParser>
@@ -61,6 +62,12 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
                                     QStringLiteral("Download through the main window: select the "
                                                    "messages and click \"Send selection\" (or "
                                                    "\"Send all\")."));
+    const QCommandLineOption arrivals(
+        QStringLiteral("arrivals"),
+        QStringLiteral("Time every character's arrival at the pseudo-terminal: its reader is "
+                       "woken by each one, which on a virtual machine can hold up the writer "
+                       "itself (by default the reader collects what arrived every %1 ms).")
+            .arg(ArrivalRecorder::CollectEveryMs));
     const QCommandLineOption priority(
         QStringLiteral("priority"),
         QStringLiteral("The writer's scheduling priority: adaptive (as the program does: raised "
@@ -81,7 +88,7 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
         QStringLiteral("N"));
     parser.addOptions({help, version, messages});
     line.addTo(parser);
-    parser.addOptions({load, window, priority, compare, ports});
+    parser.addOptions({load, window, arrivals, priority, compare, ports});
 
     if (!parser.parse(arguments))
         return error(parser.errorText());
@@ -125,6 +132,7 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
         options.load = *value;
     }
     options.window = parser.isSet(window);
+    options.timeArrivals = parser.isSet(arrivals);
     if (parser.isSet(priority)) {
         const QString how = parser.value(priority);
         if (how == QLatin1String("adaptive"))
@@ -145,6 +153,9 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
             return error(
                 QStringLiteral("--compare-priority needs a count from 1 to %1").arg(MaxRounds));
     }
+    if (options.timeArrivals && options.port)
+        return error(QStringLiteral("--arrivals times the reader of a pseudo-terminal of its own: "
+                                    "no --port with it"));
     if (parser.isSet(ports)) {
         const auto value = integer(parser.value(ports), 1, MaxPorts);
         if (!value)

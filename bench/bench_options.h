@@ -22,6 +22,9 @@ struct BenchOptions
     std::optional<PortChoice> port; // write there instead of a pseudo-terminal of our own
     int load = 0;                   // busy loops kept running during the measurement
     bool window = false;            // download through the main window instead of the run alone
+    // Wake the reader of the pseudo-terminal for every character and time its arrival, instead of
+    // collecting what arrived every few milliseconds.
+    bool timeArrivals = false;
     // How the writer's scheduling priority is handled: as the program does by itself (raised
     // once the writes are late), raised for the whole run, or never.
     SteadyPause::PriorityPolicy priority = SteadyPause::PriorityPolicy::WhenLate;

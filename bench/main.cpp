@@ -164,7 +164,7 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
             return run;
         }
         device = terminal.slavePath();
-        recorder = std::make_unique<ArrivalRecorder>(terminal.masterFd());
+        recorder = std::make_unique<ArrivalRecorder>(terminal.masterFd(), options.timeArrivals);
         if (!recorder->start()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: cannot start the reader"));
             return run;
@@ -254,11 +254,11 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
                       .arg(milliseconds(measurement.after), 0, 'f', 3);
     run.ok = true;
     if (recorder) {
-        const QString gap =
-            recorder->minGap()
-                ? QString::number(milliseconds(*recorder->minGap()), 'f', 3) + QStringLiteral(" ms")
-                : QStringLiteral("n/a");
-        run.report << QStringLiteral("reader: bytes %1, min gap %2, cpu %3 % (not counted)")
+        const QString gap = recorder->minGap()
+                                ? QStringLiteral("min gap %1 ms, ")
+                                      .arg(milliseconds(*recorder->minGap()), 0, 'f', 3)
+                                : QString();
+        run.report << QStringLiteral("reader: bytes %1, %2cpu %3 % (not counted)")
                           .arg(recorder->bytes().size())
                           .arg(gap)
                           .arg(std::chrono::duration<double>(recorder->cpuTime()).count() /

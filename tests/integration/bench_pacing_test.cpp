@@ -28,6 +28,9 @@ void BenchPacingTest::reportsTheRun_data()
     // 2 pairs of 39 bytes: 78 x 1 ms + 2 x 5 ms; the terminator is read as norvane-send reads it.
     QTest::newRow("CR LF, short pauses")
         << "--messages 2 --char-delay 1 --record-delay 5 --terminator CRLF" << 2 << 78 << "0.088";
+    QTest::newRow("every arrival timed")
+        << "--messages 2 --char-delay 1 --record-delay 5 --terminator CRLF --arrivals" << 2 << 78
+        << "0.088";
     // 35 bytes x 0 + 1 x 3 ms.
     QTest::newRow("no terminator, no char delay")
         << "--messages 1 --terminator none --char-delay 0 --record-delay 3" << 1 << 35 << "0.003";

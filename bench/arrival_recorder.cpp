@@ -12,8 +12,7 @@
 
 namespace norvane {
 
-ArrivalRecorder::ArrivalRecorder(int fd, bool timeArrivals)
-    : m_fd(fd), m_timeArrivals(timeArrivals)
+ArrivalRecorder::ArrivalRecorder(int fd, bool timeArrivals) : m_fd(fd), m_timeArrivals(timeArrivals)
 {
     m_bytes.reserve(64 * 1024);
 }

@@ -75,8 +75,8 @@ int benchPorts(const BenchOptions &options)
             complain(QStringLiteral("no pseudo-terminal: ") + terminals.back()->errorString());
             return 1;
         }
-        recorders.push_back(std::make_unique<ArrivalRecorder>(terminals.back()->masterFd(),
-                                                              options.timeArrivals));
+        recorders.push_back(
+            std::make_unique<ArrivalRecorder>(terminals.back()->masterFd(), options.timeArrivals));
         if (!recorders.back()->start()) {
             complain(QStringLiteral("cannot start the reader"));
             return 1;

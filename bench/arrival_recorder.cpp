@@ -109,6 +109,15 @@ void ArrivalRecorder::collectUntilStopped()
             return;
         }
         if (ready > 0)
+            break;
+    }
+    // The pseudo-terminal hands the last characters over in a kernel worker: give it a moment.
+    pollfd last{m_fd, POLLIN, 0};
+    while (::poll(&last, 1, 2 * CollectEveryMs) > 0 && (last.revents & POLLIN) != 0) {
+        ssize_t count;
+        while ((count = ::read(m_fd, buffer, sizeof buffer)) > 0)
+            m_bytes.append(buffer, count);
+        if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
             return;
     }
 }

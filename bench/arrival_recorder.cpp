@@ -93,18 +93,10 @@ void ArrivalRecorder::readUntilStopped()
 
 void ArrivalRecorder::collectUntilStopped()
 {
-    char buffer[4096];
     for (;;) {
         pollfd stop{m_stop[0], POLLIN, 0};
         const int ready = ::poll(&stop, 1, CollectEveryMs);
-        if (ready < 0 && errno != EINTR) {
-            m_failed = true;
-            return;
-        }
-        ssize_t count;
-        while ((count = ::read(m_fd, buffer, sizeof buffer)) > 0)
-            m_bytes.append(buffer, count);
-        if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        if ((ready < 0 && errno != EINTR) || !collectAvailable()) {
             m_failed = true;
             return;
         }
@@ -114,12 +106,18 @@ void ArrivalRecorder::collectUntilStopped()
     // The pseudo-terminal hands the last characters over in a kernel worker: give it a moment.
     pollfd last{m_fd, POLLIN, 0};
     while (::poll(&last, 1, 2 * CollectEveryMs) > 0 && (last.revents & POLLIN) != 0) {
-        ssize_t count;
-        while ((count = ::read(m_fd, buffer, sizeof buffer)) > 0)
-            m_bytes.append(buffer, count);
-        if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+        if (!collectAvailable())
             return;
     }
+}
+
+bool ArrivalRecorder::collectAvailable()
+{
+    char buffer[4096];
+    ssize_t count;
+    while ((count = ::read(m_fd, buffer, sizeof buffer)) > 0)
+        m_bytes.append(buffer, count);
+    return count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
 }
 
 void ArrivalRecorder::arrived(const char *data, qsizetype count)

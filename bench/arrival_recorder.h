@@ -41,6 +41,8 @@ private:
     void run();
     void readUntilStopped();
     void collectUntilStopped();
+    // Reads what has arrived so far; false at the end of the input or on an error.
+    bool collectAvailable();
     void arrived(const char *data, qsizetype count);
 
     int m_fd;

@@ -81,8 +81,9 @@ Measurement measure(const BenchOptions &options, const TimedPause &pause, Downlo
     return m;
 }
 
-// What the priority was: how the pause handled it, how long the writer waited for a processor
-// and how late its writes were (shares of the pauses), and how the writer ran at its first write.
+// What the priority was: how the pause handled it, how long the writer waited for a processor,
+// how busy the rest of the machine was and how late its writes were (shares of the pauses), and
+// how the writer ran at its first write.
 QString priorityLine(SteadyPause::PriorityPolicy policy, const SteadyPause &pause,
                      const TimedSerialPort &port)
 {
@@ -91,8 +92,12 @@ QString priorityLine(SteadyPause::PriorityPolicy policy, const SteadyPause &paus
         pause.waitShare()
             ? QStringLiteral("waited for a processor %1 %").arg(percent(*pause.waitShare()))
             : QStringLiteral("processor waits not measured (too short a run)");
-    const QString shares = QStringLiteral("%1, writes late by %2 % of the pauses")
-                               .arg(waited, percent(pause.lateShare()));
+    const QString others =
+        pause.othersShare() ? QStringLiteral(", the rest of the machine took %1 % of a processor")
+                                  .arg(percent(*pause.othersShare()))
+                            : QString();
+    const QString shares = QStringLiteral("%1%2, writes late by %3 % of the pauses")
+                               .arg(waited, others, percent(pause.lateShare()));
     const QString seen =
         QStringLiteral(" (at the first write: %1)").arg(port.schedulingWhileWriting());
     const QString how = pause.priority().description();

@@ -35,6 +35,10 @@ struct PortFigures
     std::optional<std::chrono::nanoseconds> loweredAfter;
     int trials = 0;
     QString priority;
+    // How long the port's thread waited for a processor, and how much of one the rest of the
+    // machine took, as shares of the pauses (when it raised, or over its last writes).
+    std::optional<double> waitShare;
+    std::optional<double> othersShare;
     std::chrono::nanoseconds cpu{0}; // the port's thread, from its start
 };
 
@@ -54,6 +58,22 @@ QString raiseNote(const PortFigures &f)
     if (f.loweredAfter)
         note +=
             QStringLiteral(", back to normal after %1 s").arg(seconds(*f.loweredAfter), 0, 'f', 2);
+    return note;
+}
+
+// How long the ports' threads waited for a processor and how much of one the rest of the machine
+// took, as shares of the pauses, for the priority line; empty when not measured.
+QString waitsNote(std::optional<double> fewest, std::optional<double> most,
+                  std::optional<double> others)
+{
+    if (!fewest || !most)
+        return {};
+    QString note = QStringLiteral("; the ports waited for a processor %1 to %2 % of their pauses")
+                       .arg(*fewest * 100.0, 0, 'f', 2)
+                       .arg(*most * 100.0, 0, 'f', 2);
+    if (others)
+        note += QStringLiteral(", the rest of the machine took up to %1 % of a processor")
+                    .arg(*others * 100.0, 0, 'f', 2);
     return note;
 }
 
@@ -107,6 +127,8 @@ int benchPorts(const BenchOptions &options)
             f.loweredAfter = steady.loweredAfter();
             f.trials = steady.trials();
             f.priority = steady.priority().description();
+            f.waitShare = steady.waitShare();
+            f.othersShare = steady.othersShare();
             f.cpu = threadCpuTime();
         };
         parts.port = std::move(port);
@@ -136,6 +158,9 @@ int benchPorts(const BenchOptions &options)
     std::chrono::nanoseconds largestShortfall{0};
     int raised = 0;
     QString howRaised;
+    std::optional<double> fewestWaits;
+    std::optional<double> mostWaits;
+    std::optional<double> othersShare;
     for (int i = 0; i < count; ++i) {
         const std::size_t k = std::size_t(i);
         recorders[k]->stop();
@@ -184,6 +209,12 @@ int benchPorts(const BenchOptions &options)
             ++raised;
             howRaised = f.priority;
         }
+        if (f.waitShare) {
+            fewestWaits = std::min(fewestWaits.value_or(*f.waitShare), *f.waitShare);
+            mostWaits = std::max(mostWaits.value_or(*f.waitShare), *f.waitShare);
+        }
+        if (f.othersShare)
+            othersShare = std::max(othersShare.value_or(*f.othersShare), *f.othersShare);
     }
     all.measuredSeconds = seconds(slowest);
     all.cpuPercent = all.measuredSeconds > 0 ? seconds(cpu) / all.measuredSeconds * 100.0 : 0.0;
@@ -191,13 +222,14 @@ int benchPorts(const BenchOptions &options)
     printLine(
         stdout,
         QStringLiteral("priority: %1, ended raised in %2 of %3 ports%4")
-            .arg(QLatin1String(options.priority == SteadyPause::PriorityPolicy::Normal ? "normal"
-                               : options.priority == SteadyPause::PriorityPolicy::Raised
-                                   ? "raised"
-                                   : "adaptive"))
-            .arg(raised)
-            .arg(count)
-            .arg(raised > 0 ? QStringLiteral(" (") + howRaised + QLatin1Char(')') : QString()));
+                .arg(QLatin1String(
+                    options.priority == SteadyPause::PriorityPolicy::Normal   ? "normal"
+                    : options.priority == SteadyPause::PriorityPolicy::Raised ? "raised"
+                                                                              : "adaptive"))
+                .arg(raised)
+                .arg(count)
+                .arg(raised > 0 ? QStringLiteral(" (") + howRaised + QLatin1Char(')') : QString()) +
+            waitsNote(fewestWaits, mostWaits, othersShare));
     QString gaps = QStringLiteral("writers: gaps shorter than the char delay %1").arg(shortGaps);
     if (shortGaps > 0)
         gaps += QStringLiteral(", by at most %1 us")

@@ -58,6 +58,11 @@ QString currentScheduling();
 // scheduler's run-queue wait); nothing where the system does not say.
 std::optional<std::chrono::nanoseconds> processorWait();
 
+// How much processor time everything else on the machine has taken, in all: the busy time of every
+// processor less this process's own; nothing where the system does not say. It counts in the
+// system's clock ticks, so only its change over a second or more tells much.
+std::optional<std::chrono::nanoseconds> othersProcessorTime();
+
 // How many times the calling thread has been preempted (involuntary context switches); nothing
 // where the system does not say.
 std::optional<long> preemptions();

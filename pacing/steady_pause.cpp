@@ -76,8 +76,12 @@ void waitUntil(SteadyPause::TimePoint when)
 
 SteadyPause::Clock SteadyPause::steadyClock()
 {
-    return Clock{[] { return std::chrono::steady_clock::now(); }, sleepUntil, waitUntil,
-                 processorWait, preemptions};
+    return Clock{[] { return std::chrono::steady_clock::now(); },
+                 sleepUntil,
+                 waitUntil,
+                 processorWait,
+                 preemptions,
+                 othersProcessorTime};
 }
 
 SteadyPause::SteadyPause(WhileWaiting whileWaiting, Clock clock)
@@ -102,6 +106,7 @@ void SteadyPause::beginRun()
     m_waitSampleCount = 0;
     m_pausedInRun = 0ns;
     m_waitShareSeen.reset();
+    m_othersShareSeen.reset();
     m_raisedAfter.reset();
     m_loweredAfter.reset();
     m_raisedLateShare.reset();
@@ -133,6 +138,7 @@ void SteadyPause::endRun()
         // What the run saw; a run that raised keeps what it saw when it raised.
         m_lateShareSeen = lateShareNow();
         m_waitShareSeen = waitShareNow();
+        m_othersShareSeen = othersShareNow();
     }
     leaveGroup();
     m_priority.restore();
@@ -314,10 +320,11 @@ void SteadyPause::raiseOrJudge()
     }
     if (m_pausedInRun < m_nextTrial)
         return;
-    if (!(m_group && m_group->raised()) && waitShareNow().value_or(0.0) <= RaiseAboveWaitShare)
+    if (!(m_group && m_group->raised()) && !waitsForOthers())
         return;
     m_lateShareSeen = lateShareNow();
     m_waitShareSeen = waitShareNow();
+    m_othersShareSeen = othersShareNow();
     if (!m_raisedAfter)
         m_raisedAfter = m_clock.now() - m_runStart;
     m_loweredAfter.reset();
@@ -398,7 +405,8 @@ void SteadyPause::noteLateness(std::chrono::nanoseconds late)
     if (m_latenessCount % SampleWrites == 0 && m_clock.waitedForProcessor) {
         if (const std::optional<std::chrono::nanoseconds> waited = m_clock.waitedForProcessor()) {
             m_waitSamples[std::size_t(m_waitSampleCount % int(m_waitSamples.size()))] =
-                WaitSample{*waited, m_pausedInRun};
+                WaitSample{*waited, m_clock.othersWorked ? m_clock.othersWorked() : std::nullopt,
+                           m_pausedInRun};
             ++m_waitSampleCount;
         }
     }
@@ -415,7 +423,8 @@ void SteadyPause::noteLateness(std::chrono::nanoseconds late)
     m_pausedSinceWrite = 0ns;
 }
 
-std::optional<double> SteadyPause::waitShareNow() const
+std::optional<std::pair<SteadyPause::WaitSample, SteadyPause::WaitSample>>
+SteadyPause::sampledSpan() const
 {
     const int kept = int(m_waitSamples.size());
     if (m_waitSampleCount < 2)
@@ -423,10 +432,40 @@ std::optional<double> SteadyPause::waitShareNow() const
     const WaitSample &last = m_waitSamples[std::size_t((m_waitSampleCount - 1) % kept)];
     const WaitSample &first =
         m_waitSamples[std::size_t(m_waitSampleCount > kept ? m_waitSampleCount % kept : 0)];
-    const std::chrono::nanoseconds paused = last.paused - first.paused;
-    if (paused < MinPausedToJudge)
+    if (last.paused - first.paused < MinPausedToJudge)
         return std::nullopt;
-    return double((last.waited - first.waited).count()) / double(paused.count());
+    return std::pair{first, last};
+}
+
+std::optional<double> SteadyPause::waitShareNow() const
+{
+    const auto span = sampledSpan();
+    if (!span)
+        return std::nullopt;
+    const auto &[first, last] = *span;
+    return double((last.waited - first.waited).count()) /
+           double((last.paused - first.paused).count());
+}
+
+std::optional<double> SteadyPause::othersShareNow() const
+{
+    const auto span = sampledSpan();
+    if (!span || !span->first.others || !span->second.others)
+        return std::nullopt;
+    const auto &[first, last] = *span;
+    // Counted in clock ticks, against this process's exact time: a short stretch may come out
+    // below nothing.
+    return std::max(0.0, double((*last.others - *first.others).count()) /
+                             double((last.paused - first.paused).count()));
+}
+
+bool SteadyPause::waitsForOthers() const
+{
+    if (waitShareNow().value_or(0.0) <= RaiseAboveWaitShare)
+        return false;
+    // Where the system does not say what the rest of the machine does, the wait is taken for a
+    // busy machine.
+    return othersShareNow().value_or(1.0) >= RaiseWhenOthersTake;
 }
 
 double SteadyPause::lateShareNow() const

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace norvane {
 
@@ -32,15 +33,16 @@ namespace norvane {
 //
 // The thread's scheduling priority (PacingPriority) follows the priority policy: by default a run
 // starts at the thread's own priority and raises it once the thread, woken from its pauses, waits
-// for a processor longer than RaiseAboveWaitShare of the pauses: the machine is busy, and a
-// raised thread is run at once. It is not raised for wake-ups that come late because the
-// (virtual) machine delivers its timer late: on an idle virtual machine a raised thread's
-// wake-ups come later still. Raising is a trial: when the raised writes (judged every few tens
-// of them, over up to LateWindow) start clearly later, as a share of their pauses, than those
-// before the raise, the thread goes back to its own priority, and the next trial waits for
-// RetryAfter of pausing, twice as long after each failed one (a window system busy painting on an
-// idle machine makes the writer wait for a processor as a busy machine does, but a raised writer is
-// then later, not sooner).
+// for a processor longer than RaiseAboveWaitShare of the pauses while the rest of the machine
+// keeps at least RaiseWhenOthersTake of a processor busy: the machine is busy, and a raised
+// thread is run at once. It is not raised for waits behind its own process (the other ports of a
+// run, a window painting), nor for wake-ups that come late because the (virtual) machine delivers
+// its timer late: on an idle virtual machine a raised thread's wake-ups come later still. Raising
+// is a trial: when the raised writes (judged every few tens of them, over up to LateWindow) start
+// clearly later, as a share of their pauses, than those before the raise, the thread goes back to
+// its own priority, and the next trial waits for RetryAfter of pausing, twice as long after each
+// failed one (an X server busy painting on an idle machine makes the writer wait for a processor
+// as a busy machine does, but a raised writer is then later, not sooner).
 class SteadyPause : public Pause
 {
 public:
@@ -80,7 +82,8 @@ public:
     // `sleepUntil` may return late, never knowingly early; `waitUntil` returns at the time given
     // or a moment later.
     // `waitedForProcessor` tells how long the calling thread has waited for a processor, in all,
-    // while it was ready to run; `preemptions` how often it was preempted; nothing where the
+    // while it was ready to run; `preemptions` how often it was preempted; `othersWorked` how
+    // much processor time everything else on the machine has taken, in all; nothing where the
     // system does not say.
     struct Clock
     {
@@ -89,6 +92,7 @@ public:
         std::function<void(TimePoint)> waitUntil;
         std::function<std::optional<std::chrono::nanoseconds>()> waitedForProcessor;
         std::function<std::optional<long>()> preemptions;
+        std::function<std::optional<std::chrono::nanoseconds>()> othersWorked;
     };
     // The steady clock, with sleeps to an absolute deadline on it.
     static Clock steadyClock();
@@ -99,8 +103,13 @@ public:
         WhenLate, // raised once the thread waits for a processor (the default)
     };
     // Waiting for a processor longer than this share of the pauses, over the last writes (about
-    // LateWindow of them), raises the priority (WhenLate).
+    // LateWindow of them), raises the priority (WhenLate),
     static constexpr double RaiseAboveWaitShare = 0.002;
+    // when the rest of the machine kept at least this share of a processor busy meanwhile. The
+    // thread also waits behind its own process (the other ports' threads of a run, a window
+    // painting), and a raise does not make that wait shorter: raised on an idle virtual machine,
+    // eight ports were later and took more processor time.
+    static constexpr double RaiseWhenOthersTake = 0.1;
     // How late the writes started is told over this many of the last writes.
     static constexpr int LateWindow = 256;
     // Pausing after a failed trial before the next one may start (doubled after each).
@@ -132,6 +141,9 @@ public:
     // when the priority was raised, or at the end of the run; nothing where the system does not
     // say.
     std::optional<double> waitShare() const { return m_waitShareSeen; }
+    // How much of a processor the rest of the machine took over the same writes; nothing where
+    // the system does not say.
+    std::optional<double> othersShare() const { return m_othersShareSeen; }
 
     void beginRun() override;
     void endRun() override;
@@ -160,6 +172,9 @@ private:
     void forgetLateness(int learned);
     double lateShareNow() const;
     std::optional<double> waitShareNow() const;
+    std::optional<double> othersShareNow() const;
+    // Whether the thread waits for a processor because the machine is busy (WhenLate).
+    bool waitsForOthers() const;
 
     WhileWaiting m_whileWaiting;
     Clock m_clock;
@@ -193,16 +208,21 @@ private:
     std::chrono::nanoseconds m_lateSum{0};
     std::chrono::nanoseconds m_pausedSum{0};
     double m_lateShareSeen = 0;
-    // The processor waits of the thread and the pausing so far, every few writes.
+    // The processor waits of the thread, the rest of the machine's work and the pausing so far,
+    // every few writes.
     struct WaitSample
     {
         std::chrono::nanoseconds waited{0};
+        std::optional<std::chrono::nanoseconds> others;
         std::chrono::nanoseconds paused{0};
     };
+    // The oldest and the newest of the kept samples, once they span enough pausing to judge.
+    std::optional<std::pair<WaitSample, WaitSample>> sampledSpan() const;
     std::array<WaitSample, 9> m_waitSamples{};
     int m_waitSampleCount = 0;
     std::chrono::nanoseconds m_pausedInRun{0};
     std::optional<double> m_waitShareSeen;
+    std::optional<double> m_othersShareSeen;
     TimePoint m_runStart;
 
     PacingPriority m_priority;

@@ -31,7 +31,8 @@ public:
 
     SteadyPause::Clock clock()
     {
-        return {[this] { return now; }, [this](TimePoint until) { sleepUntil(until); },
+        return {[this] { return now; },
+                [this](TimePoint until) { sleepUntil(until); },
                 [this](TimePoint until) {
                     waited += std::max(until - now, Duration::zero());
                     now = std::max(now, until);
@@ -40,6 +41,10 @@ public:
                 [this] {
                     now += preemptionsRead;
                     return std::optional<long>(preempted);
+                },
+                [this] {
+                    return std::optional<Duration>(
+                        std::chrono::duration_cast<Duration>((now - start) * othersLoad));
                 }};
     }
 
@@ -52,6 +57,8 @@ public:
     Duration processorWaited{0}; // what the thread waited for a processor, as a test sets it
     long preempted = 0;          // how often the thread was preempted, as a test sets it
     Duration preemptionsRead{0}; // what reading `preempted` takes
+    double othersLoad = 1.0;     // processors the rest of the machine keeps busy
+    const TimePoint start = now;
 
 private:
     void sleepUntil(TimePoint until)

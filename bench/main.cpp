@@ -250,6 +250,10 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
         shortGaps += QStringLiteral(", by at most %1 us")
                          .arg(double(timed->largestShortfall().count()) / 1000.0, 0, 'f', 3);
     run.report << shortGaps;
+    run.report << QStringLiteral("writer: held up by more than %1 ms %2 times, %3 ms in all")
+                      .arg(milliseconds(TimedPause::HeldUpAfter), 0, 'f', 1)
+                      .arg(pause->holdUps())
+                      .arg(milliseconds(pause->heldUp()), 0, 'f', 3);
     if (measurement.stolen)
         run.report << QStringLiteral("machine: processor time taken by the host (steal) "
                                      "during the run %1 ms")

@@ -39,6 +39,8 @@ struct PortFigures
     // machine took, as shares of the pauses (when it raised, or over its last writes).
     std::optional<double> waitShare;
     std::optional<double> othersShare;
+    int holdUps = 0; // writes held up by the machine (TimedPause)
+    std::chrono::nanoseconds heldUp{0};
     std::chrono::nanoseconds cpu{0}; // the port's thread, from its start
 };
 
@@ -121,6 +123,8 @@ int benchPorts(const BenchOptions &options)
             f.shortGaps = timed->shortGaps();
             f.largestShortfall = timed->largestShortfall();
             f.lastReturn = paused->lastReturn();
+            f.holdUps = paused->holdUps();
+            f.heldUp = paused->heldUp();
             const SteadyPause &steady = paused->steadyPause();
             f.raised = endedRaised(steady);
             f.raisedAfter = steady.raisedAfter();
@@ -185,7 +189,7 @@ int benchPorts(const BenchOptions &options)
             seconds(pacingModel(f.writes, all.messages, request.charPause, request.recordPause));
         printLine(stdout,
                   QStringLiteral("port %1 %2: bytes %3, ratio %4, min gap %5 ms, short gaps "
-                                 "%6, cpu %7 %%8")
+                                 "%6, held up %7 times (%8 ms), cpu %9 %%10")
                       .arg(i + 1)
                       .arg(terminals[k]->slavePath())
                       .arg(f.writes)
@@ -194,6 +198,8 @@ int benchPorts(const BenchOptions &options)
                       .arg(f.minGap ? QString::number(seconds(*f.minGap) * 1000, 'f', 3)
                                     : QStringLiteral("n/a"))
                       .arg(f.shortGaps)
+                      .arg(f.holdUps)
+                      .arg(seconds(f.heldUp) * 1000, 0, 'f', 1)
                       .arg(seconds(measured) > 0 ? seconds(f.cpu) / seconds(measured) * 100.0 : 0.0,
                            0, 'f', 2)
                       .arg(raiseNote(f)));

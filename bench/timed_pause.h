@@ -16,6 +16,10 @@ namespace norvane {
 // that follows a pause) it notes the processor time of the benchmark too, so that what comes
 // after the last message (in a window, nearly a thousand repaints of the progress bar for a
 // short selection) is not counted against the pacing it is compared with.
+//
+// It also counts the writes that started more than HeldUpAfter later than the pauses before them
+// asked for: hold-ups of the machine (an idle virtual processor's timer delivered late, a write
+// that stalled), which no pacing makes up, apart from the small lateness every write has.
 class TimedPause : public Pause
 {
 public:
@@ -25,13 +29,26 @@ public:
 
     void beginRun() override { m_pause->beginRun(); }
     void endRun() override { m_pause->endRun(); }
+    static constexpr std::chrono::microseconds HeldUpAfter{500};
+
     void markWrite() override
     {
         m_wrote = true;
         m_pause->markWrite();
+        const Clock::time_point start = Clock::now();
+        if (m_lastWrite) {
+            const std::chrono::nanoseconds late = start - *m_lastWrite - m_pausedSinceWrite;
+            if (late > HeldUpAfter) {
+                ++m_holdUps;
+                m_heldUp += late;
+            }
+        }
+        m_lastWrite = start;
+        m_pausedSinceWrite = std::chrono::nanoseconds(0);
     }
     void pause(std::chrono::milliseconds length) override
     {
+        m_pausedSinceWrite += length;
         m_pause->pause(length);
         m_lastReturn = Clock::now();
         if (!m_wrote)
@@ -43,12 +60,19 @@ public:
     std::optional<Clock::time_point> lastReturn() const { return m_lastReturn; }
     // The benchmark's processor time at the end of the last message's pause.
     std::optional<std::chrono::microseconds> cpuAtMessageEnd() const { return m_cpuAtMessageEnd; }
+    // How many writes were held up, and by how much in all.
+    int holdUps() const { return m_holdUps; }
+    std::chrono::nanoseconds heldUp() const { return m_heldUp; }
 
 private:
     std::unique_ptr<SteadyPause> m_pause;
     std::optional<Clock::time_point> m_lastReturn;
     std::optional<std::chrono::microseconds> m_cpuAtMessageEnd;
     bool m_wrote = false;
+    std::optional<Clock::time_point> m_lastWrite;
+    std::chrono::nanoseconds m_pausedSinceWrite{0};
+    int m_holdUps = 0;
+    std::chrono::nanoseconds m_heldUp{0};
 };
 
 // Whether the run ended with the writer raised: the pause kept it raised, and the system allowed

@@ -250,10 +250,20 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
         shortGaps += QStringLiteral(", by at most %1 us")
                          .arg(double(timed->largestShortfall().count()) / 1000.0, 0, 'f', 3);
     run.report << shortGaps;
-    run.report << QStringLiteral("writer: held up by more than %1 ms %2 times, %3 ms in all")
+    // What the pacing would have been without the machine's hold-ups: the program's own share.
+    const QString withoutHoldUps =
+        figures.modelSeconds > 0
+            ? QStringLiteral(", ratio without them %1")
+                  .arg((figures.measuredSeconds -
+                        std::chrono::duration<double>(pause->heldUp()).count()) /
+                           figures.modelSeconds,
+                       0, 'f', 4)
+            : QString();
+    run.report << QStringLiteral("writer: held up by more than %1 ms %2 times, %3 ms in all%4")
                       .arg(milliseconds(TimedPause::HeldUpAfter), 0, 'f', 1)
                       .arg(pause->holdUps())
-                      .arg(milliseconds(pause->heldUp()), 0, 'f', 3);
+                      .arg(milliseconds(pause->heldUp()), 0, 'f', 3)
+                      .arg(withoutHoldUps);
     if (measurement.stolen)
         run.report << QStringLiteral("machine: processor time taken by the host (steal) "
                                      "during the run %1 ms")

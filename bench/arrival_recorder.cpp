@@ -12,9 +12,13 @@
 
 namespace norvane {
 
-ArrivalRecorder::ArrivalRecorder(int fd, bool timeArrivals) : m_fd(fd), m_timeArrivals(timeArrivals)
+ArrivalRecorder::ArrivalRecorder(const std::vector<int> &fds, bool timeArrivals)
+    : m_timeArrivals(timeArrivals)
 {
-    m_bytes.reserve(64 * 1024);
+    for (const int fd : fds) {
+        m_lines.push_back(Line{fd, {}, {}, {}});
+        m_lines.back().bytes.reserve(64 * 1024);
+    }
 }
 
 ArrivalRecorder::~ArrivalRecorder()
@@ -46,6 +50,13 @@ void ArrivalRecorder::stop()
 
 void ArrivalRecorder::run()
 {
+#ifdef SCHED_IDLE
+    // The reader stands in for the devices at the far ends of the lines, not for work on this
+    // machine: it would otherwise take the processor from the writers it observes and stretch
+    // their writes. It runs when nothing else wants to.
+    const sched_param idle{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+#endif
     if (m_timeArrivals)
         readUntilStopped();
     else
@@ -56,36 +67,34 @@ void ArrivalRecorder::run()
 void ArrivalRecorder::readUntilStopped()
 {
     char buffer[4096];
-#ifdef SCHED_IDLE
-    // The reader stands in for a device at the far end of a line, not for work on this machine:
-    // woken by every character, it would otherwise take the processor from the writer it times
-    // and stretch the writes it is there to observe. It runs when nothing else wants to.
-    const sched_param idle{};
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
-#endif
+    std::vector<pollfd> fds;
+    for (const Line &line : m_lines)
+        fds.push_back({line.fd, POLLIN, 0});
+    fds.push_back({m_stop[0], POLLIN, 0});
     for (;;) {
-        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        if (::poll(fds.data(), nfds_t(fds.size()), -1) < 0) {
             if (errno == EINTR)
                 continue;
             m_failed = true;
             return;
         }
-        if (fds[0].revents != 0) {
-            const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
-            if (count > 0) {
-                arrived(buffer, count);
+        for (std::size_t k = 0; k < m_lines.size(); ++k) {
+            if (fds[k].revents == 0)
                 continue;
-            }
-            if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            const ssize_t count = ::read(m_lines[k].fd, buffer, sizeof buffer);
+            if (count > 0) {
+                arrived(m_lines[k], buffer, count);
+            } else if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
                 m_failed = true;
                 return;
             }
         }
-        if (fds[1].revents != 0) {
-            ssize_t count;
-            while ((count = ::read(m_fd, buffer, sizeof buffer)) > 0)
-                arrived(buffer, count);
+        if (fds.back().revents != 0) {
+            for (Line &line : m_lines) {
+                ssize_t count;
+                while ((count = ::read(line.fd, buffer, sizeof buffer)) > 0)
+                    arrived(line, buffer, count);
+            }
             return;
         }
     }
@@ -93,46 +102,62 @@ void ArrivalRecorder::readUntilStopped()
 
 void ArrivalRecorder::collectUntilStopped()
 {
+    const auto collectAll = [this] {
+        for (Line &line : m_lines) {
+            if (!collectAvailable(line))
+                return false;
+        }
+        return true;
+    };
     for (;;) {
         pollfd stop{m_stop[0], POLLIN, 0};
         const int ready = ::poll(&stop, 1, CollectEveryMs);
-        if ((ready < 0 && errno != EINTR) || !collectAvailable()) {
+        if ((ready < 0 && errno != EINTR) || !collectAll()) {
             m_failed = true;
             return;
         }
         if (ready > 0)
             break;
     }
-    // The pseudo-terminal hands the last characters over in a kernel worker: give it a moment.
-    pollfd last{m_fd, POLLIN, 0};
-    while (::poll(&last, 1, 2 * CollectEveryMs) > 0 && (last.revents & POLLIN) != 0) {
-        if (!collectAvailable())
-            return;
+    // The pseudo-terminals hand the last characters over in a kernel worker: give it a moment.
+    std::vector<pollfd> last;
+    for (const Line &line : m_lines)
+        last.push_back({line.fd, POLLIN, 0});
+    bool arriving = true;
+    while (arriving && ::poll(last.data(), nfds_t(last.size()), 2 * CollectEveryMs) > 0) {
+        arriving = false;
+        for (std::size_t k = 0; k < m_lines.size(); ++k) {
+            if ((last[k].revents & POLLIN) == 0)
+                continue;
+            arriving = true;
+            if (!collectAvailable(m_lines[k]))
+                return;
+        }
     }
 }
 
-bool ArrivalRecorder::collectAvailable()
+bool ArrivalRecorder::collectAvailable(Line &line)
 {
     char buffer[4096];
     ssize_t count;
-    while ((count = ::read(m_fd, buffer, sizeof buffer)) > 0)
-        m_bytes.append(buffer, count);
+    while ((count = ::read(line.fd, buffer, sizeof buffer)) > 0)
+        line.bytes.append(buffer, count);
     return count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
 }
 
-void ArrivalRecorder::arrived(const char *data, qsizetype count)
+void ArrivalRecorder::arrived(Line &line, const char *data, qsizetype count)
 {
     const auto now = std::chrono::steady_clock::now();
-    const auto note = [this](std::chrono::nanoseconds gap) {
-        if (!m_minGap || gap < *m_minGap)
-            m_minGap = gap;
+    const auto note = [&line](std::chrono::nanoseconds gap) {
+        if (!line.minGap || gap < *line.minGap)
+            line.minGap = gap;
     };
-    if (!m_bytes.isEmpty())
-        note(now - m_last);
+    if (!line.bytes.isEmpty())
+        note(now - line.last);
     if (count > 1)
         note(std::chrono::nanoseconds(0));
-    m_bytes.append(data, count);
-    m_last = now;
+    line.bytes.append(data, count);
+    line.last = now;
 }
 
 } // namespace norvane

@@ -169,7 +169,8 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
             return run;
         }
         device = terminal.slavePath();
-        recorder = std::make_unique<ArrivalRecorder>(terminal.masterFd(), options.timeArrivals);
+        recorder = std::make_unique<ArrivalRecorder>(std::vector<int>{terminal.masterFd()},
+                                                     options.timeArrivals);
         if (!recorder->start()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: cannot start the reader"));
             return run;

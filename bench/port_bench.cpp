@@ -90,19 +90,20 @@ int benchPorts(const BenchOptions &options)
 {
     const int count = options.ports;
     std::vector<std::unique_ptr<PseudoTerminal>> terminals;
-    std::vector<std::unique_ptr<ArrivalRecorder>> recorders;
+    std::vector<int> farEnds;
     for (int i = 0; i < count; ++i) {
         terminals.push_back(std::make_unique<PseudoTerminal>());
         if (!terminals.back()->open()) {
             complain(QStringLiteral("no pseudo-terminal: ") + terminals.back()->errorString());
             return 1;
         }
-        recorders.push_back(
-            std::make_unique<ArrivalRecorder>(terminals.back()->masterFd(), options.timeArrivals));
-        if (!recorders.back()->start()) {
-            complain(QStringLiteral("cannot start the reader"));
-            return 1;
-        }
+        farEnds.push_back(terminals.back()->masterFd());
+    }
+    // One reader for all the lines: a reader each would wake the machine once per line.
+    ArrivalRecorder recorder(farEnds, options.timeArrivals);
+    if (!recorder.start()) {
+        complain(QStringLiteral("cannot start the reader"));
+        return 1;
     }
 
     const DownloadRequest request = benchRequest(options);
@@ -165,11 +166,11 @@ int benchPorts(const BenchOptions &options)
     std::optional<double> fewestWaits;
     std::optional<double> mostWaits;
     std::optional<double> othersShare;
+    recorder.stop();
+    // The reader stands in for the devices: its time is not the writers'.
+    cpu -= std::min(recorder.cpuTime(), cpu);
     for (int i = 0; i < count; ++i) {
         const std::size_t k = std::size_t(i);
-        recorders[k]->stop();
-        // The readers stand in for the devices: their time is not the writers'.
-        cpu -= std::min(recorders[k]->cpuTime(), cpu);
         const DownloadResult &result = downloads.result(i);
         const PortFigures &f = figures[k];
         if (result.outcome != DownloadOutcome::Completed) {
@@ -177,10 +178,10 @@ int benchPorts(const BenchOptions &options)
             ok = false;
             continue;
         }
-        if (recorders[k]->failed() || recorders[k]->bytes().size() != f.writes) {
+        if (recorder.failed() || recorder.bytes(k).size() != f.writes) {
             complain(QStringLiteral("the reader of port %1 got %2 of %3 bytes")
                          .arg(i + 1)
-                         .arg(recorders[k]->bytes().size())
+                         .arg(recorder.bytes(k).size())
                          .arg(f.writes));
             ok = false;
         }

@@ -107,8 +107,8 @@ public:
     static constexpr double RaiseAboveWaitShare = 0.002;
     // when the rest of the machine kept at least this share of a processor busy meanwhile. The
     // thread also waits behind its own process (the other ports' threads of a run, a window
-    // painting), and a raise does not make that wait shorter: raised on an idle virtual machine,
-    // eight ports were later and took more processor time.
+    // painting), which a raise does not make shorter, whereas on an idle virtual machine it makes
+    // the timers later.
     static constexpr double RaiseWhenOthersTake = 0.1;
     // How late the writes started is told over this many of the last writes.
     static constexpr int LateWindow = 256;

@@ -320,7 +320,7 @@ void SteadyPause::raiseOrJudge()
     }
     if (m_pausedInRun < m_nextTrial)
         return;
-    if (!(m_group && m_group->raised()) && !waitsForOthers())
+    if (!(m_group && m_group->raised()) && !raiseWouldHelp())
         return;
     m_lateShareSeen = lateShareNow();
     m_waitShareSeen = waitShareNow();
@@ -459,10 +459,14 @@ std::optional<double> SteadyPause::othersShareNow() const
                              double((last.paused - first.paused).count()));
 }
 
-bool SteadyPause::waitsForOthers() const
+bool SteadyPause::raiseWouldHelp() const
 {
     if (waitShareNow().value_or(0.0) <= RaiseAboveWaitShare)
         return false;
+    // The ports of a run wait behind each other, and raised together they take turns instead of
+    // preempting each other.
+    if (m_group)
+        return true;
     // Where the system does not say what the rest of the machine does, the wait is taken for a
     // busy machine.
     return othersShareNow().value_or(1.0) >= RaiseWhenOthersTake;

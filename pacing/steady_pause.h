@@ -34,15 +34,15 @@ namespace norvane {
 // The thread's scheduling priority (PacingPriority) follows the priority policy: by default a run
 // starts at the thread's own priority and raises it once the thread, woken from its pauses, waits
 // for a processor longer than RaiseAboveWaitShare of the pauses while the rest of the machine
-// keeps at least RaiseWhenOthersTake of a processor busy: the machine is busy, and a raised
-// thread is run at once. It is not raised for waits behind its own process (the other ports of a
-// run, a window painting), nor for wake-ups that come late because the (virtual) machine delivers
-// its timer late: on an idle virtual machine a raised thread's wake-ups come later still. Raising
-// is a trial: when the raised writes (judged every few tens of them, over up to LateWindow) start
-// clearly later, as a share of their pauses, than those before the raise, the thread goes back to
-// its own priority, and the next trial waits for RetryAfter of pausing, twice as long after each
-// failed one (an X server busy painting on an idle machine makes the writer wait for a processor
-// as a busy machine does, but a raised writer is then later, not sooner).
+// keeps at least RaiseWhenOthersTake of a processor busy (or, for several ports, behind each
+// other): the machine is busy, and a raised thread is run at once. It is not raised for waits
+// behind its own program (a window painting), nor for wake-ups that come late because the (virtual)
+// machine delivers its timer late: on an idle virtual machine a raised thread's wake-ups come later
+// still. Raising is a trial: when the raised writes (judged every few tens of them, over up to
+// LateWindow) start clearly later, as a share of their pauses, than those before the raise, the
+// thread goes back to its own priority, and the next trial waits for RetryAfter of pausing, twice
+// as long after each failed one (an X server busy painting on an idle machine makes the writer wait
+// for a processor as a busy machine does, but a raised writer is then later, not sooner).
 class SteadyPause : public Pause
 {
 public:
@@ -105,10 +105,11 @@ public:
     // Waiting for a processor longer than this share of the pauses, over the last writes (about
     // LateWindow of them), raises the priority (WhenLate),
     static constexpr double RaiseAboveWaitShare = 0.002;
-    // when the rest of the machine kept at least this share of a processor busy meanwhile. The
-    // thread also waits behind its own process (the other ports' threads of a run, a window
-    // painting), which a raise does not make shorter, whereas on an idle virtual machine it makes
-    // the timers later.
+    // when the rest of the machine kept at least this share of a processor busy meanwhile, or the
+    // thread is one of several ports of a run (Group). A thread also waits behind its own program
+    // (a window painting), which a raise does not make shorter, whereas on an idle virtual machine
+    // it makes the timers later; the ports of a run, raised together, take turns instead of
+    // preempting each other.
     static constexpr double RaiseWhenOthersTake = 0.1;
     // How late the writes started is told over this many of the last writes.
     static constexpr int LateWindow = 256;
@@ -173,8 +174,9 @@ private:
     double lateShareNow() const;
     std::optional<double> waitShareNow() const;
     std::optional<double> othersShareNow() const;
-    // Whether the thread waits for a processor because the machine is busy (WhenLate).
-    bool waitsForOthers() const;
+    // Whether the thread waits for a processor in a way a raise cures: behind other programs, or
+    // behind the other ports of its run (WhenLate).
+    bool raiseWouldHelp() const;
 
     WhileWaiting m_whileWaiting;
     Clock m_clock;

@@ -26,6 +26,21 @@ bool isRealtime(int policy)
     return policy == SCHED_FIFO || policy == SCHED_RR;
 }
 
+// Reads the start of a file of the system's (one read: enough for its first line) into `text`,
+// ended by a zero; false when there is nothing to read.
+template <std::size_t Size> bool readStart(const char *path, char (&text)[Size])
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const ssize_t got = ::read(fd, text, Size - 1);
+    ::close(fd);
+    if (got <= 0)
+        return false;
+    text[got] = '\0';
+    return true;
+}
+
 QString describe(int policy, const sched_param &param)
 {
     QString name;
@@ -134,15 +149,9 @@ QString currentScheduling()
 std::optional<std::chrono::nanoseconds> processorWait()
 {
     // "time on the processor, time waiting on a run queue, time slices", in nanoseconds.
-    const int fd = ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
     char text[128];
-    const ssize_t got = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    if (got <= 0)
+    if (!readStart("/proc/thread-self/schedstat", text))
         return std::nullopt;
-    text[got] = '\0';
     unsigned long long running = 0;
     unsigned long long waiting = 0;
     if (std::sscanf(text, "%llu %llu", &running, &waiting) != 2)
@@ -155,15 +164,9 @@ std::optional<std::chrono::nanoseconds> othersProcessorTime()
     // The first line of /proc/stat: "cpu  user nice system idle iowait irq softirq steal ...", in
     // clock ticks, summed over the processors. Idle, waiting for input and output and time taken
     // by the host (steal) are nobody's work here.
-    const int fd = ::open("/proc/stat", O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
     char text[256];
-    const ssize_t got = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
-    if (got <= 0)
+    if (!readStart("/proc/stat", text))
         return std::nullopt;
-    text[got] = '\0';
     unsigned long long user = 0;
     unsigned long long nice = 0;
     unsigned long long system = 0;

@@ -47,7 +47,8 @@ StopRequest asked(const StopCheck &stopRequested)
 // as a write fails, at once for a stop that cannot wait, and otherwise for a stop at the end of
 // the message being sent, without the pause after it.
 SendOutcome sendMessages(const DownloadRequest &request, SerialPort &port, Pause &pause,
-                         ProgressView &progress, const StopCheck &stopRequested, qint64 &written)
+                         ProgressView &progress, const StopCheck &stopRequested,
+                         RecordWriter *records, qint64 &written)
 {
     for (int j = 0; j < MessageCount; ++j) {
         if (asked(stopRequested) != StopRequest::None)
@@ -60,7 +61,9 @@ SendOutcome sendMessages(const DownloadRequest &request, SerialPort &port, Pause
              {numberRecord(j, request.terminator),
               textRecord(request.messages[std::size_t(j)], request.terminator)}) {
             const SendOutcome outcome =
-                SendString(port, pause, request.charPause, record, written, stopRequested);
+                records
+                    ? records->write(port, request.charPause, record, written, stopRequested)
+                    : SendString(port, pause, request.charPause, record, written, stopRequested);
             if (outcome != SendOutcome::Sent)
                 return outcome;
         }
@@ -75,7 +78,7 @@ SendOutcome sendMessages(const DownloadRequest &request, SerialPort &port, Pause
 // each step allows. A wait given up for a stop ends the run as Stopped, not as a failure.
 SendOutcome openSendAndDrain(const DownloadRequest &request, SerialPort &port, Pause &pause,
                              ProgressView &progress, const StopCheck &stopRequested,
-                             qint64 &written)
+                             RecordWriter *records, qint64 &written)
 {
     const auto interruptWhen = [&port, &stopRequested](const auto &givesWay) {
         if (stopRequested)
@@ -91,7 +94,8 @@ SendOutcome openSendAndDrain(const DownloadRequest &request, SerialPort &port, P
     const auto stopNow = [&stopRequested] { return asked(stopRequested) == StopRequest::Now; };
     interruptWhen(stopNow);
     pause.beginRun();
-    SendOutcome outcome = sendMessages(request, port, pause, progress, stopRequested, written);
+    SendOutcome outcome =
+        sendMessages(request, port, pause, progress, stopRequested, records, written);
     pause.endRun();
     if (outcome == SendOutcome::Failed && stopNow())
         outcome = SendOutcome::Stopped;
@@ -112,12 +116,13 @@ SendOutcome openSendAndDrain(const DownloadRequest &request, SerialPort &port, P
 } // namespace
 
 DownloadResult runDownload(const DownloadRequest &request, SerialPort &port, Pause &pause,
-                           ProgressView &progress, const StopCheck &stopRequested)
+                           ProgressView &progress, const StopCheck &stopRequested,
+                           RecordWriter *records)
 {
     DownloadResult result;
     port.choosePort(request.portNumber);
-    const SendOutcome outcome =
-        openSendAndDrain(request, port, pause, progress, stopRequested, result.charactersWritten);
+    const SendOutcome outcome = openSendAndDrain(request, port, pause, progress, stopRequested,
+                                                 records, result.charactersWritten);
     result.device = port.deviceName();
     if (outcome == SendOutcome::Failed)
         result.reason = port.errorString();

@@ -70,8 +70,12 @@ constexpr std::chrono::milliseconds pacingModel(qint64 characters, qint64 messag
 // and ends as Stopped. The port's waits hear it too: while the port opens any stop gives the wait
 // up, a write waiting for room gives way to Now, and the drain to a stop asked for while it waits.
 // A wait given up so ends the run as Stopped.
+//
+// The records go through `records` when given (a pause of its own then gives only the pauses
+// after the messages), and through SendString otherwise.
 DownloadResult runDownload(const DownloadRequest &request, SerialPort &port, Pause &pause,
-                           ProgressView &progress, const StopCheck &stopRequested = {});
+                           ProgressView &progress, const StopCheck &stopRequested = {},
+                           RecordWriter *records = nullptr);
 
 // The progress of a download that nobody watches.
 class NoProgress : public ProgressView

@@ -31,4 +31,16 @@ SendOutcome SendString(SerialPort &port, Pause &pause, std::chrono::milliseconds
                        const QByteArray &text, qint64 &written,
                        const StopCheck &stopRequested = {});
 
+// How a download's records reach its port: by default each character written and paused on the
+// download's own thread (SendString); the ports of a run sent to at once hand theirs to one thread
+// that writes them all, each port at its own pace, just as SendString would.
+class RecordWriter
+{
+public:
+    virtual ~RecordWriter() = default;
+    virtual SendOutcome write(SerialPort &port, std::chrono::milliseconds charPause,
+                              const QByteArray &text, qint64 &written,
+                              const StopCheck &stopRequested) = 0;
+};
+
 } // namespace norvane

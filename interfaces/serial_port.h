@@ -28,6 +28,15 @@ public:
     // Writes one character; it has been handed to the operating system when this returns.
     // Returns false on failure.
     virtual bool write(char c) = 0;
+    // What writeWithoutWaiting() did.
+    enum class Attempt { Written, WouldWait, Failed };
+    // Writes one character if the operating system takes it at once; WouldWait, with nothing
+    // written, when write() would have to wait for room first. A port that cannot tell waits as
+    // write() does.
+    virtual Attempt writeWithoutWaiting(char c)
+    {
+        return write(c) ? Attempt::Written : Attempt::Failed;
+    }
     // Waits until everything written has left the port. Returns false on failure or timeout.
     virtual bool drain() = 0;
     // Releases the port without touching its line settings. Does nothing when it is closed.

@@ -101,6 +101,7 @@ void SteadyPause::beginRun()
     m_lateness = {};
     m_latenessCount = 0;
     m_pausedSinceWrite = m_lateSum = m_pausedSum = 0ns;
+    m_expected.reset();
     m_lastWrite.reset();
     m_lateShareSeen = 0;
     m_waitSampleCount = 0;
@@ -160,9 +161,17 @@ void SteadyPause::markWrite()
     // A write after pauses is late by whatever came on top of the pauses asked for since the
     // write before: its own start after the last pause's target, and what the write before
     // took beyond a quick write (the pauses count from its end then).
-    if (m_pausedSinceWrite > 0ns && m_lastWrite)
+    if (m_expected && m_lastWrite) {
+        const auto [due, paused] = *m_expected;
+        noteLateness(std::max<std::chrono::nanoseconds>(now - due, 0ns), paused,
+                     now - *m_lastWrite);
+    } else if (m_pausedSinceWrite > 0ns && m_lastWrite) {
         noteLateness(
-            std::max<std::chrono::nanoseconds>(now - *m_lastWrite - m_pausedSinceWrite, 0ns));
+            std::max<std::chrono::nanoseconds>(now - *m_lastWrite - m_pausedSinceWrite, 0ns),
+            m_pausedSinceWrite, m_pausedSinceWrite);
+    }
+    m_expected.reset();
+    m_pausedSinceWrite = 0ns;
     if (m_clock.preemptions)
         m_preemptedBefore = m_clock.preemptions();
     // The mark is the last thing before the write. Were the bookkeeping above (a system call or
@@ -177,38 +186,8 @@ void SteadyPause::markWrite()
 void SteadyPause::pause(std::chrono::milliseconds ms)
 {
     const Follows follows = m_writeMarked ? AfterWrite : AfterPause;
-    if (m_writeMarked) {
-        // The character reached the operating system somewhere between the mark and now. A
-        // write that took longer than a quick one may have been held up before it got there
-        // (an interrupt, or another thread, between the mark and the write), so the pause counts
-        // from the latest moment a quick write could have started instead: otherwise a quick
-        // write after it could follow it by less than the pause.
-        m_writeMarked = false;
-        const TimePoint written = m_clock.now();
-        const std::chrono::nanoseconds took = written - m_mark;
-        // Preempted between the mark and now, the thread may have written at any moment up to
-        // now, however long a write usually takes: the pause counts from now, which costs it
-        // the time of the write.
-        const std::optional<long> preempted =
-            m_clock.preemptions ? m_clock.preemptions() : std::nullopt;
-        if (preempted && m_preemptedBefore && *preempted != *m_preemptedBefore) {
-            m_mark = written;
-        } else {
-            m_mark = std::max(m_mark, written - m_quickWrite);
-            // Track what the quickest writes take, from the first one on: down to a quicker
-            // one at once, up slowly (a microsecond in 64 writes), as the machine's writes get
-            // slower. Against the median, this costs the pacing the writes' own spread (on a
-            // virtual machine whose writes take 5 to 30 us, 10 to 25 us per character: a tenth
-            // to a fifth of a percent) and keeps a held-up write from shortening the next gap
-            // by the difference.
-            if (m_quickWrite == 0ns || took < m_quickWrite)
-                m_quickWrite = took;
-            else
-                m_quickWrite +=
-                    std::min<std::chrono::nanoseconds>(took - m_quickWrite, WriteStep / 64);
-            m_quickWrite = std::clamp<std::chrono::nanoseconds>(m_quickWrite, 0ns, MaxWakeLead);
-        }
-    }
+    if (m_writeMarked)
+        countFromWrite();
     // Right after a write, the next one is a whole pause away: the time to change the priority
     // (after the write's end is taken, so that the change does not count as part of the write).
     if (follows == AfterWrite && m_policy == PriorityPolicy::WhenLate)
@@ -253,15 +232,7 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
         if (now < early) {
             m_clock.sleepUntil(early);
             now = m_clock.now();
-            // Track the lateness that about 19 wake-ups in 20 stay under. One above it costs
-            // time that later characters cannot make up; one below costs only another short
-            // sleep.
-            const std::chrono::nanoseconds lateness = now - early;
-            if (lateness > m_wakeLead)
-                m_wakeLead += LeadStep * 19 / 20;
-            else
-                m_wakeLead -= LeadStep / 20;
-            m_wakeLead = std::clamp<std::chrono::nanoseconds>(m_wakeLead, 0ns, MaxWakeLead);
+            learnWakeUp(now - early);
         }
         now = approach(end, now);
     }
@@ -270,6 +241,83 @@ void SteadyPause::pause(std::chrono::milliseconds ms)
     m_lastFollows = follows;
     if (now < target)
         m_pending = target;
+}
+
+void SteadyPause::countFromWrite()
+{
+    // The character reached the operating system somewhere between the mark and now. A
+    // write that took longer than a quick one may have been held up before it got there
+    // (an interrupt, or another thread, between the mark and the write), so the pause counts
+    // from the latest moment a quick write could have started instead: otherwise a quick
+    // write after it could follow it by less than the pause.
+    m_writeMarked = false;
+    const TimePoint written = m_clock.now();
+    const std::chrono::nanoseconds took = written - m_mark;
+    // Preempted between the mark and now, the thread may have written at any moment up to
+    // now, however long a write usually takes: the pause counts from now, which costs it
+    // the time of the write.
+    const std::optional<long> preempted =
+        m_clock.preemptions ? m_clock.preemptions() : std::nullopt;
+    if (preempted && m_preemptedBefore && *preempted != *m_preemptedBefore) {
+        m_mark = written;
+    } else {
+        m_mark = std::max(m_mark, written - m_quickWrite);
+        // Track what the quickest writes take, from the first one on: down to a quicker
+        // one at once, up slowly (a microsecond in 64 writes), as the machine's writes get
+        // slower. Against the median, this costs the pacing the writes' own spread (on a
+        // virtual machine whose writes take 5 to 30 us, 10 to 25 us per character: a tenth
+        // to a fifth of a percent) and keeps a held-up write from shortening the next gap
+        // by the difference.
+        if (m_quickWrite == 0ns || took < m_quickWrite)
+            m_quickWrite = took;
+        else
+            m_quickWrite += std::min<std::chrono::nanoseconds>(took - m_quickWrite, WriteStep / 64);
+        m_quickWrite = std::clamp<std::chrono::nanoseconds>(m_quickWrite, 0ns, MaxWakeLead);
+    }
+}
+
+SteadyPause::TimePoint SteadyPause::wrote()
+{
+    if (m_writeMarked)
+        countFromWrite();
+    if (m_policy == PriorityPolicy::WhenLate)
+        raiseOrJudge();
+    return m_mark;
+}
+
+void SteadyPause::expectWrite(TimePoint due, std::chrono::nanoseconds linePause)
+{
+    // Zero pauses count too, as in pause().
+    m_expected = std::pair{due, std::max(linePause, std::chrono::nanoseconds(1))};
+}
+
+SteadyPause::TimePoint SteadyPause::sleepUntilDue(TimePoint due,
+                                                  const std::function<bool()> &dueSooner)
+{
+    TimePoint now = m_clock.now();
+    // As in pause(): the long sleep ends early by its usual lateness plus one short sleep, and
+    // takes at least half the time left.
+    const TimePoint early =
+        due - std::min<std::chrono::nanoseconds>(m_wakeLead + ShortSleep, (due - now) / 2);
+    if (now < early) {
+        m_clock.sleepUntil(early);
+        now = m_clock.now();
+        if (now < early && dueSooner && dueSooner())
+            return now;
+        learnWakeUp(now - early);
+    }
+    return approach(due, now);
+}
+
+void SteadyPause::learnWakeUp(std::chrono::nanoseconds lateness)
+{
+    // Track the lateness that about 19 wake-ups in 20 stay under. One above it costs time that
+    // later characters cannot make up; one below costs only another short sleep.
+    if (lateness > m_wakeLead)
+        m_wakeLead += LeadStep * 19 / 20;
+    else
+        m_wakeLead -= LeadStep / 20;
+    m_wakeLead = std::clamp<std::chrono::nanoseconds>(m_wakeLead, 0ns, MaxWakeLead);
 }
 
 SteadyPause::TimePoint SteadyPause::approach(TimePoint target, TimePoint now)
@@ -399,9 +447,10 @@ void SteadyPause::forgetLateness(int learned)
     m_lateSum = m_pausedSum = 0ns;
 }
 
-void SteadyPause::noteLateness(std::chrono::nanoseconds late)
+void SteadyPause::noteLateness(std::chrono::nanoseconds late, std::chrono::nanoseconds paused,
+                               std::chrono::nanoseconds elapsed)
 {
-    m_pausedInRun += m_pausedSinceWrite;
+    m_pausedInRun += elapsed;
     if (m_latenessCount % SampleWrites == 0 && m_clock.waitedForProcessor) {
         if (const std::optional<std::chrono::nanoseconds> waited = m_clock.waitedForProcessor()) {
             m_waitSamples[std::size_t(m_waitSampleCount % int(m_waitSamples.size()))] =
@@ -412,15 +461,13 @@ void SteadyPause::noteLateness(std::chrono::nanoseconds late)
     }
     if (m_latenessCount < WarmUpWrites) {
         ++m_latenessCount;
-        m_pausedSinceWrite = 0ns;
         return;
     }
     Lateness &slot = m_lateness[std::size_t((m_latenessCount - WarmUpWrites) % LateWindow)];
     m_lateSum += late - slot.late;
-    m_pausedSum += m_pausedSinceWrite - slot.paused;
-    slot = Lateness{late, m_pausedSinceWrite};
+    m_pausedSum += paused - slot.paused;
+    slot = Lateness{late, paused};
     ++m_latenessCount;
-    m_pausedSinceWrite = 0ns;
 }
 
 std::optional<std::pair<SteadyPause::WaitSample, SteadyPause::WaitSample>>

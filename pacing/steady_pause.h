@@ -151,6 +151,19 @@ public:
     void markWrite() override;
     void pause(std::chrono::milliseconds length) override;
 
+    // For a thread that writes to several lines, each at its own pace, and keeps their due times
+    // itself. The writes are marked as usual (markWrite()); wrote() then applies the rules for
+    // the write just marked and returns the moment the pause after it counts from (the line adds
+    // its own pause to it); expectWrite() tells when the next write is due, after what pause of
+    // its own line, so that its lateness is told against that; sleepUntilDue() sleeps until a
+    // write is due as pause() does (a long sleep that ends early by its usual lateness, then short
+    // ones) and returns the time it ended. It returns at once after the long sleep, before the
+    // due time, when `dueSooner` answers true: the clock's sleep was cut short for a write due
+    // sooner. The priority is raised, judged and restored as for a single writer.
+    TimePoint wrote();
+    void expectWrite(TimePoint due, std::chrono::nanoseconds linePause);
+    TimePoint sleepUntilDue(TimePoint due, const std::function<bool()> &dueSooner);
+
 private:
     // What a pause follows: a write (between characters), or another pause (after a message).
     enum Follows { AfterWrite, AfterPause };
@@ -158,10 +171,15 @@ private:
     // Sleeps in short steps from `now` until shortly before `target` and waits out the rest;
     // returns the time it ended.
     TimePoint approach(TimePoint target, TimePoint now);
+    // Tracks how late a long sleep woke.
+    void learnWakeUp(std::chrono::nanoseconds lateness);
+    // The write marked has returned: the moment the pause after it counts from (m_mark).
+    void countFromWrite();
     void learnWork(std::chrono::nanoseconds work, Follows follows);
-    // Notes how late a write starts after the pauses before it, and raises the priority when
-    // the writes are late too often.
-    void noteLateness(std::chrono::nanoseconds late);
+    // Notes how late a write starts after the pauses before it (`paused`, over `elapsed` since
+    // the write before).
+    void noteLateness(std::chrono::nanoseconds late, std::chrono::nanoseconds paused,
+                      std::chrono::nanoseconds elapsed);
     // Raises the priority for a trial, or judges the trial under way.
     void raiseOrJudge();
     // Ends a trial whose raised writes were later: back to the thread's own priority.
@@ -207,6 +225,8 @@ private:
     std::array<Lateness, LateWindow> m_lateness{};
     int m_latenessCount = 0;
     std::chrono::nanoseconds m_pausedSinceWrite{0};
+    // The next write's due time and its line's pause, when the caller keeps the due times.
+    std::optional<std::pair<TimePoint, std::chrono::nanoseconds>> m_expected;
     std::chrono::nanoseconds m_lateSum{0};
     std::chrono::nanoseconds m_pausedSum{0};
     double m_lateShareSeen = 0;

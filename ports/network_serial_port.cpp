@@ -71,6 +71,25 @@ bool NetworkSerialPort::write(char c)
     return takeInput();
 }
 
+SerialPort::Attempt NetworkSerialPort::writeWithoutWaiting(char c)
+{
+    if (!m_connection.isOpen()) {
+        fail(QStringLiteral("The port is not open."));
+        return Attempt::Failed;
+    }
+    const QByteArray bytes = m_telnet ? TelnetCodec::escape(c) : QByteArray(1, c);
+    switch (m_connection.sendWithoutWaiting(bytes, QDeadlineTimer(m_limits.write))) {
+    case TcpConnection::Sent::WouldWait:
+        return Attempt::WouldWait;
+    case TcpConnection::Sent::Failed:
+        fail(m_connection.errorString());
+        return Attempt::Failed;
+    case TcpConnection::Sent::All:
+        break;
+    }
+    return takeInput() ? Attempt::Written : Attempt::Failed;
+}
+
 bool NetworkSerialPort::takeInput()
 {
     QByteArray input;

@@ -49,6 +49,7 @@ public:
     bool open() override;
     bool isOpen() const override { return m_connection.isOpen(); }
     bool write(char c) override;
+    Attempt writeWithoutWaiting(char c) override;
     bool drain() override;
     void close() override;
     void setWaitInterruption(const WaitInterruption &interrupted) override;

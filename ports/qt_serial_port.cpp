@@ -239,6 +239,27 @@ bool QtSerialPort::write(char c)
 #endif
 }
 
+SerialPort::Attempt QtSerialPort::writeWithoutWaiting(char c)
+{
+#ifdef Q_OS_UNIX
+    if (!m_port->isOpen())
+        return Attempt::Failed;
+    for (;;) {
+        const ssize_t written = ::write(int(m_port->handle()), &c, 1);
+        if (written == 1)
+            return Attempt::Written;
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return Attempt::WouldWait;
+        fail(writeFailureReason(written == 0 ? EIO : errno));
+        return Attempt::Failed;
+    }
+#else
+    return SerialPort::writeWithoutWaiting(c);
+#endif
+}
+
 bool QtSerialPort::drain()
 {
     if (!m_port->isOpen())

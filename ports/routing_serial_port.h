@@ -23,6 +23,10 @@ public:
     bool open() override;
     bool isOpen() const override { return m_active && m_active->isOpen(); }
     bool write(char c) override { return m_active && m_active->write(c); }
+    Attempt writeWithoutWaiting(char c) override
+    {
+        return m_active ? m_active->writeWithoutWaiting(c) : Attempt::Failed;
+    }
     bool drain() override { return m_active && m_active->drain(); }
     void close() override;
     void setWaitInterruption(const WaitInterruption &interrupted) override;

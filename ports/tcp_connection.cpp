@@ -149,6 +149,26 @@ bool TcpConnection::send(const QByteArray &bytes, const QDeadlineTimer &deadline
     return true;
 }
 
+TcpConnection::Sent TcpConnection::sendWithoutWaiting(const QByteArray &bytes,
+                                                      const QDeadlineTimer &deadline)
+{
+    if (m_fd < 0) {
+        fail(QStringLiteral("The connection is not open."));
+        return Sent::Failed;
+    }
+    ssize_t sent = 0;
+    do
+        sent = ::send(m_fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return Sent::WouldWait;
+    if (sent < 0) {
+        failWithErrno(QStringLiteral("The connection was lost"));
+        return Sent::Failed;
+    }
+    return send(bytes.mid(sent), deadline) ? Sent::All : Sent::Failed;
+}
+
 bool TcpConnection::receive(QByteArray &bytes, const QDeadlineTimer &deadline, qsizetype most)
 {
     if (m_fd < 0)

@@ -38,6 +38,10 @@ public:
 
     // Hands all of `bytes` to the operating system, waiting for room until `deadline`.
     bool send(const QByteArray &bytes, const QDeadlineTimer &deadline);
+    // As send(), unless the operating system takes none of `bytes` at once: then nothing is sent
+    // and it says so. Once part has gone the rest follows, as send() sends it.
+    enum class Sent { All, WouldWait, Failed };
+    Sent sendWithoutWaiting(const QByteArray &bytes, const QDeadlineTimer &deadline);
 
     // Appends to `bytes` what has arrived, at most `most` bytes (the rest waits for the next
     // call), waiting until `deadline` for the first of it (a deadline that has passed: not at

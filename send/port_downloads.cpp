@@ -82,7 +82,8 @@ void PortDownloads::run(int index)
     Port &port = *m_ports[std::size_t(index)];
     {
         Parts parts = m_makeParts(index);
-        port.result = runDownload(port.request, *parts.port, *parts.pause, port, m_stopRequested);
+        port.result = runDownload(port.request, *parts.port, *parts.pause, port, m_stopRequested,
+                                  parts.records);
         port.took = std::chrono::milliseconds(m_clock.elapsed());
         if (parts.afterRun)
             parts.afterRun();

@@ -30,6 +30,8 @@ public:
     {
         std::unique_ptr<SerialPort> port;
         std::unique_ptr<Pause> pause;
+        // Where the records go, when not through SendString on the port's thread; may be empty.
+        RecordWriter *records = nullptr;
         // Runs on the port's thread after the download, before the parts go; may be empty.
         std::function<void()> afterRun;
     };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "send_to_ports.h"
 
-#include "interruptible_pause.h"
+#include "line_pacer.h"
 #include "network_address.h"
 #include "port_downloads.h"
 #include "ports_progress.h"
@@ -9,7 +9,6 @@
 #include "run_report.h"
 #include "send_command.h"
 #include "serial_port_factory.h"
-#include "steady_pause.h"
 #include "stop_signal.h"
 
 #include <QElapsedTimer>
@@ -26,26 +25,6 @@ using namespace std::chrono_literals;
 // How often the waiting thread looks for a stop signal, and how often it redraws the progress.
 constexpr std::chrono::milliseconds PollInterval = 100ms;
 constexpr std::chrono::milliseconds DrawInterval = 500ms;
-
-// A port's pause: the steady pause of a single run, cut short by a stop as a single run's is.
-class PortPause : public Pause
-{
-public:
-    PortPause(StopCheck stopRequested, std::shared_ptr<SteadyPause::Group> group)
-        : m_pause(m_steady, std::move(stopRequested))
-    {
-        m_steady.setGroup(std::move(group));
-    }
-
-    void beginRun() override { m_pause.beginRun(); }
-    void endRun() override { m_pause.endRun(); }
-    void markWrite() override { m_pause.markWrite(); }
-    void pause(std::chrono::milliseconds length) override { m_pause.pause(length); }
-
-private:
-    SteadyPause m_steady;
-    InterruptiblePause m_pause;
-};
 
 // What makes two device names one device.
 QString deviceIdentity(const QString &device)
@@ -104,7 +83,8 @@ int sendToPorts(const SendOptions &options, const DownloadRequest &request,
     // this, within a poll of this thread.
     std::atomic<StopRequest> stop{StopRequest::None};
     const StopCheck stopRequested = [&stop] { return stop.load(std::memory_order_relaxed); };
-    const auto group = std::make_shared<SteadyPause::Group>();
+    // One thread writes the characters of all the ports, each at its own pace.
+    LinePacer pacer;
     PortDownloads downloads(
         requests,
         [&](int i) {
@@ -112,7 +92,9 @@ int sendToPorts(const SendOptions &options, const DownloadRequest &request,
             PortDownloads::Parts parts;
             parts.port =
                 choice.device.isEmpty() ? makeSerialPort(devices) : makeSerialPort(choice.device);
-            parts.pause = std::make_unique<PortPause>(stopRequested, group);
+            auto line = std::make_unique<LinePacer::Line>(pacer, stopRequested);
+            parts.records = line.get();
+            parts.pause = std::move(line);
             return parts;
         },
         stopRequested);
@@ -127,7 +109,9 @@ int sendToPorts(const SendOptions &options, const DownloadRequest &request,
     if (drawProgress)
         progress.draw(downloads);
     while (!downloads.waitFor(PollInterval)) {
-        stop.store(stopRequestedBySignal(), std::memory_order_relaxed);
+        const StopRequest asked = stopRequestedBySignal();
+        if (stop.exchange(asked, std::memory_order_relaxed) != asked)
+            pacer.checkStops();
         if (drawProgress && sinceDrawn.elapsed() >= DrawInterval.count()) {
             progress.draw(downloads);
             sinceDrawn.restart();

@@ -3,6 +3,7 @@
 
 #include "arrival_recorder.h"
 #include "busy_loops.h"
+#include "line_pacer.h"
 #include "pacing_report.h"
 #include "port_downloads.h"
 #include "print_line.h"
@@ -30,18 +31,24 @@ struct PortFigures
     qint64 shortGaps = 0;
     std::chrono::nanoseconds largestShortfall{0};
     std::optional<Clock::time_point> lastReturn;
+    int holdUps = 0; // writes held up by the machine
+    std::chrono::nanoseconds heldUp{0};
+    std::chrono::nanoseconds cpu{0}; // the port's thread, from its start
+};
+
+// What the thread that writes for all the ports gave, noted when it ended.
+struct PacerFigures
+{
     bool raised = false;
     std::optional<std::chrono::nanoseconds> raisedAfter;
     std::optional<std::chrono::nanoseconds> loweredAfter;
     int trials = 0;
     QString priority;
-    // How long the port's thread waited for a processor, and how much of one the rest of the
-    // machine took, as shares of the pauses (when it raised, or over its last writes).
+    // How long the thread waited for a processor, and how much of one the rest of the machine
+    // took, as shares of its time (when it raised, or over its last writes).
     std::optional<double> waitShare;
     std::optional<double> othersShare;
-    int holdUps = 0; // writes held up by the machine (TimedPause)
-    std::chrono::nanoseconds heldUp{0};
-    std::chrono::nanoseconds cpu{0}; // the port's thread, from its start
+    std::chrono::nanoseconds cpu{0};
 };
 
 double seconds(std::chrono::nanoseconds duration)
@@ -49,8 +56,8 @@ double seconds(std::chrono::nanoseconds duration)
     return std::chrono::duration<double>(duration).count();
 }
 
-// When the port's priority was raised, and when it went back to normal, for its line.
-QString raiseNote(const PortFigures &f)
+// When the writing thread's priority was raised, and when it went back to normal.
+QString raiseNote(const PacerFigures &f)
 {
     if (!f.raisedAfter)
         return {};
@@ -63,19 +70,17 @@ QString raiseNote(const PortFigures &f)
     return note;
 }
 
-// How long the ports' threads waited for a processor and how much of one the rest of the machine
-// took, as shares of the pauses, for the priority line; empty when not measured.
-QString waitsNote(std::optional<double> fewest, std::optional<double> most,
-                  std::optional<double> others)
+// How long the writing thread waited for a processor and how much of one the rest of the machine
+// took, for the priority line; empty when not measured.
+QString waitsNote(const PacerFigures &f)
 {
-    if (!fewest || !most)
+    if (!f.waitShare)
         return {};
-    QString note = QStringLiteral("; the ports waited for a processor %1 to %2 % of their pauses")
-                       .arg(*fewest * 100.0, 0, 'f', 2)
-                       .arg(*most * 100.0, 0, 'f', 2);
-    if (others)
-        note += QStringLiteral(", the rest of the machine took up to %1 % of a processor")
-                    .arg(*others * 100.0, 0, 'f', 2);
+    QString note = QStringLiteral("; the writing thread waited for a processor %1 % of its time")
+                       .arg(*f.waitShare * 100.0, 0, 'f', 2);
+    if (f.othersShare)
+        note += QStringLiteral(", the rest of the machine took %1 % of a processor")
+                    .arg(*f.othersShare * 100.0, 0, 'f', 2);
     return note;
 }
 
@@ -108,36 +113,38 @@ int benchPorts(const BenchOptions &options)
 
     const DownloadRequest request = benchRequest(options);
     std::vector<PortFigures> figures(static_cast<std::size_t>(count));
-    const auto group = std::make_shared<SteadyPause::Group>();
+    PacerFigures pacerFigures;
+    // As norvane-send: one thread writes for all the ports, each at its own pace.
+    auto pacer =
+        std::make_unique<LinePacer>(options.priority, [&pacerFigures](const SteadyPause &steady) {
+            pacerFigures.raised = endedRaised(steady);
+            pacerFigures.raisedAfter = steady.raisedAfter();
+            pacerFigures.loweredAfter = steady.loweredAfter();
+            pacerFigures.trials = steady.trials();
+            pacerFigures.priority = steady.priority().description();
+            pacerFigures.waitShare = steady.waitShare();
+            pacerFigures.othersShare = steady.othersShare();
+            pacerFigures.cpu = threadCpuTime();
+        });
     PortDownloads downloads(std::vector<DownloadRequest>(std::size_t(count), request), [&](int i) {
         auto port = std::make_unique<TimedSerialPort>(
             makeSerialPort(terminals[std::size_t(i)]->slavePath()), request.charPause);
-        auto steady = std::make_unique<SteadyPause>();
-        steady->setPriorityPolicy(options.priority);
-        steady->setGroup(group);
-        auto pause = std::make_unique<TimedPause>(std::move(steady));
+        auto line = std::make_unique<LinePacer::Line>(*pacer, StopCheck());
         PortDownloads::Parts parts;
-        parts.afterRun = [&figures, i, timed = port.get(), paused = pause.get()] {
+        parts.afterRun = [&figures, i, timed = port.get(), paced = line.get()] {
             PortFigures &f = figures[std::size_t(i)];
             f.writes = timed->writes();
             f.minGap = timed->minGap();
             f.shortGaps = timed->shortGaps();
             f.largestShortfall = timed->largestShortfall();
-            f.lastReturn = paused->lastReturn();
-            f.holdUps = paused->holdUps();
-            f.heldUp = paused->heldUp();
-            const SteadyPause &steady = paused->steadyPause();
-            f.raised = endedRaised(steady);
-            f.raisedAfter = steady.raisedAfter();
-            f.loweredAfter = steady.loweredAfter();
-            f.trials = steady.trials();
-            f.priority = steady.priority().description();
-            f.waitShare = steady.waitShare();
-            f.othersShare = steady.othersShare();
+            f.lastReturn = paced->pausesEnded();
+            f.holdUps = paced->holdUps();
+            f.heldUp = paced->heldUp();
             f.cpu = threadCpuTime();
         };
         parts.port = std::move(port);
-        parts.pause = std::move(pause);
+        parts.records = line.get();
+        parts.pause = std::move(line);
         return parts;
     });
 
@@ -150,6 +157,7 @@ int benchPorts(const BenchOptions &options)
     downloads.start();
     while (!downloads.waitFor(std::chrono::seconds(1))) {
     }
+    pacer.reset();
     std::chrono::nanoseconds cpu = processCpuTime() - cpuBefore;
     const auto stolenAfter = stolenTime();
     loops.stop();
@@ -158,14 +166,9 @@ int benchPorts(const BenchOptions &options)
     PacingFigures all;
     all.messages = options.messages.value_or(MessageCount);
     std::chrono::nanoseconds slowest{0};
-    std::chrono::nanoseconds writersCpu{0};
+    std::chrono::nanoseconds portsCpu{0};
     qint64 shortGaps = 0;
     std::chrono::nanoseconds largestShortfall{0};
-    int raised = 0;
-    QString howRaised;
-    std::optional<double> fewestWaits;
-    std::optional<double> mostWaits;
-    std::optional<double> othersShare;
     recorder.stop();
     // The reader stands in for the devices: its time is not the writers'.
     cpu -= std::min(recorder.cpuTime(), cpu);
@@ -190,7 +193,7 @@ int benchPorts(const BenchOptions &options)
             seconds(pacingModel(f.writes, all.messages, request.charPause, request.recordPause));
         printLine(stdout,
                   QStringLiteral("port %1 %2: bytes %3, ratio %4, min gap %5 ms, short gaps "
-                                 "%6, held up %7 times (%8 ms), cpu %9 %%10")
+                                 "%6, held up %7 times (%8 ms), its thread's cpu %9 %")
                       .arg(i + 1)
                       .arg(terminals[k]->slavePath())
                       .arg(f.writes)
@@ -202,53 +205,43 @@ int benchPorts(const BenchOptions &options)
                       .arg(f.holdUps)
                       .arg(seconds(f.heldUp) * 1000, 0, 'f', 1)
                       .arg(seconds(measured) > 0 ? seconds(f.cpu) / seconds(measured) * 100.0 : 0.0,
-                           0, 'f', 2)
-                      .arg(raiseNote(f)));
+                           0, 'f', 2));
         all.bytes = f.writes;
         all.modelSeconds = model;
         slowest = std::max(slowest, measured);
         if (f.minGap && (!all.minGapMs || seconds(*f.minGap) * 1000 < *all.minGapMs))
             all.minGapMs = seconds(*f.minGap) * 1000;
-        writersCpu += f.cpu;
+        portsCpu += f.cpu;
         shortGaps += f.shortGaps;
         largestShortfall = std::max(largestShortfall, f.largestShortfall);
-        if (f.raised) {
-            ++raised;
-            howRaised = f.priority;
-        }
-        if (f.waitShare) {
-            fewestWaits = std::min(fewestWaits.value_or(*f.waitShare), *f.waitShare);
-            mostWaits = std::max(mostWaits.value_or(*f.waitShare), *f.waitShare);
-        }
-        if (f.othersShare)
-            othersShare = std::max(othersShare.value_or(*f.othersShare), *f.othersShare);
     }
     all.measuredSeconds = seconds(slowest);
     all.cpuPercent = all.measuredSeconds > 0 ? seconds(cpu) / all.measuredSeconds * 100.0 : 0.0;
 
-    printLine(
-        stdout,
-        QStringLiteral("priority: %1, ended raised in %2 of %3 ports%4")
-                .arg(QLatin1String(
-                    options.priority == SteadyPause::PriorityPolicy::Normal   ? "normal"
-                    : options.priority == SteadyPause::PriorityPolicy::Raised ? "raised"
-                                                                              : "adaptive"))
-                .arg(raised)
-                .arg(count)
-                .arg(raised > 0 ? QStringLiteral(" (") + howRaised + QLatin1Char(')') : QString()) +
-            waitsNote(fewestWaits, mostWaits, othersShare));
+    printLine(stdout,
+              QStringLiteral("priority: %1, the writing thread %2%3%4")
+                  .arg(QLatin1String(
+                      options.priority == SteadyPause::PriorityPolicy::Normal   ? "normal"
+                      : options.priority == SteadyPause::PriorityPolicy::Raised ? "raised"
+                                                                                : "adaptive"))
+                  .arg(pacerFigures.raised
+                           ? QStringLiteral("ended raised (") + pacerFigures.priority + ')'
+                           : QStringLiteral("ended at normal priority"))
+                  .arg(raiseNote(pacerFigures))
+                  .arg(waitsNote(pacerFigures)));
     QString gaps = QStringLiteral("writers: gaps shorter than the char delay %1").arg(shortGaps);
     if (shortGaps > 0)
         gaps += QStringLiteral(", by at most %1 us")
                     .arg(double(largestShortfall.count()) / 1000.0, 0, 'f', 3);
+    const auto share = [&all](std::chrono::nanoseconds time) {
+        return seconds(time) / std::max(all.measuredSeconds, 1e-9) * 100.0;
+    };
     printLine(stdout,
-              gaps + QStringLiteral("; the ports' threads took %1 % of a processor, the "
-                                    "rest of the benchmark %2 %")
-                         .arg(seconds(writersCpu) / std::max(all.measuredSeconds, 1e-9) * 100.0, 0,
-                              'f', 2)
-                         .arg(std::max(seconds(cpu) - seconds(writersCpu), 0.0) /
-                                  std::max(all.measuredSeconds, 1e-9) * 100.0,
-                              0, 'f', 2));
+              gaps + QStringLiteral("; the writing thread took %1 % of a processor, the "
+                                    "ports' threads %2 %, the rest of the benchmark %3 %")
+                         .arg(share(pacerFigures.cpu), 0, 'f', 2)
+                         .arg(share(portsCpu), 0, 'f', 2)
+                         .arg(std::max(share(cpu - pacerFigures.cpu - portsCpu), 0.0), 0, 'f', 2));
     if (stolenBefore && stolenAfter)
         printLine(stdout, QStringLiteral("machine: processor time taken by the host (steal) "
                                          "during the run %1 ms")

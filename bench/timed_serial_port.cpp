@@ -20,6 +20,25 @@ TimedSerialPort::TimedSerialPort(std::unique_ptr<SerialPort> port,
 
 bool TimedSerialPort::write(char c)
 {
+    noteStart();
+    return m_port.write(c);
+}
+
+SerialPort::Attempt TimedSerialPort::writeWithoutWaiting(char c)
+{
+    const Clock::time_point before = m_lastStart;
+    noteStart();
+    const Attempt attempt = m_port.writeWithoutWaiting(c);
+    // Nothing was written: the write that follows, on the port's own thread, is the one timed.
+    if (attempt == Attempt::WouldWait) {
+        --m_writes;
+        m_lastStart = before;
+    }
+    return attempt;
+}
+
+void TimedSerialPort::noteStart()
+{
     const Clock::time_point start = Clock::now();
     if (m_writes == 0) {
         m_scheduling = currentScheduling();
@@ -34,7 +53,6 @@ bool TimedSerialPort::write(char c)
     }
     m_lastStart = start;
     ++m_writes;
-    return m_port.write(c);
 }
 
 } // namespace norvane

@@ -27,6 +27,7 @@ public:
     bool open() override { return m_port.open(); }
     bool isOpen() const override { return m_port.isOpen(); }
     bool write(char c) override;
+    Attempt writeWithoutWaiting(char c) override;
     bool drain() override { return m_port.drain(); }
     void close() override { m_port.close(); }
     void setWaitInterruption(const WaitInterruption &interrupted) override
@@ -44,6 +45,9 @@ public:
     QString schedulingWhileWriting() const { return m_scheduling; }
 
 private:
+    // Notes a write that starts now.
+    void noteStart();
+
     std::unique_ptr<SerialPort> m_owned;
     SerialPort &m_port;
     QString m_scheduling;

@@ -28,10 +28,11 @@ constexpr std::chrono::nanoseconds ShortSleep = 100us;
 constexpr std::chrono::nanoseconds MaxShortLead = ShortSleep;
 constexpr std::chrono::nanoseconds ShortLeadStep = 2us;
 // The first writes of a run are late while the pause learns the wake-ups; their lateness is not
-// told. The processor waits are sampled every SampleWrites writes and judged over the samples
-// kept (about LateWindow writes), once they span MinPausedToJudge of pausing.
+// told. The processor waits are sampled every SampleEvery of the thread's time (about 32 writes
+// of one line; a thread writing for several lines writes more often) and judged over the samples
+// kept, once they span MinPausedToJudge.
 constexpr int WarmUpWrites = 64;
-constexpr int SampleWrites = 32;
+constexpr std::chrono::nanoseconds SampleEvery = 320ms;
 constexpr std::chrono::nanoseconds MinPausedToJudge = 1s;
 // Raised writes are judged this often (a third of a second of 10 ms pauses).
 constexpr int JudgeEvery = 32;
@@ -451,7 +452,12 @@ void SteadyPause::noteLateness(std::chrono::nanoseconds late, std::chrono::nanos
                                std::chrono::nanoseconds elapsed)
 {
     m_pausedInRun += elapsed;
-    if (m_latenessCount % SampleWrites == 0 && m_clock.waitedForProcessor) {
+    const int kept = int(m_waitSamples.size());
+    const bool sampleDue =
+        m_waitSampleCount == 0 ||
+        m_pausedInRun - m_waitSamples[std::size_t((m_waitSampleCount - 1) % kept)].paused >=
+            SampleEvery;
+    if (sampleDue && m_clock.waitedForProcessor) {
         if (const std::optional<std::chrono::nanoseconds> waited = m_clock.waitedForProcessor()) {
             m_waitSamples[std::size_t(m_waitSampleCount % int(m_waitSamples.size()))] =
                 WaitSample{*waited, m_clock.othersWorked ? m_clock.othersWorked() : std::nullopt,

@@ -142,7 +142,6 @@ void SteadyPause::endRun()
         m_waitShareSeen = waitShareNow();
         m_othersShareSeen = othersShareNow();
     }
-    leaveGroup();
     m_priority.restore();
 }
 
@@ -345,10 +344,6 @@ SteadyPause::TimePoint SteadyPause::approach(TimePoint target, TimePoint now)
 void SteadyPause::raiseOrJudge()
 {
     if (m_raising) {
-        if (m_joined && m_group->wentBackSince(m_groupWentBack)) {
-            lower();
-            return;
-        }
         // Judged every JudgeEvery raised writes on those since the window began, from the first
         // raised write on, and afresh every window: an idle machine's late timer may come at any
         // time. A raise that goes wrong makes the writes late by percents, which a few tenths of
@@ -358,8 +353,7 @@ void SteadyPause::raiseOrJudge()
             return;
         m_raisedLateShare = lateShareNow();
         const bool later = *m_raisedLateShare > m_lateShareSeen + KeepRaisedWithin;
-        // A port of several goes back only with the others (Group).
-        if (m_joined ? !m_group->judge(m_votedLater, later) : !later) {
+        if (!later) {
             if (judged >= LateWindow)
                 forgetLateness(WarmUpWrites);
             return;
@@ -369,7 +363,7 @@ void SteadyPause::raiseOrJudge()
     }
     if (m_pausedInRun < m_nextTrial)
         return;
-    if (!(m_group && m_group->raised()) && !raiseWouldHelp())
+    if (!raiseWouldHelp())
         return;
     m_lateShareSeen = lateShareNow();
     m_waitShareSeen = waitShareNow();
@@ -385,60 +379,15 @@ void SteadyPause::raiseOrJudge()
     // is what the trial is there to see.
     forgetLateness(WarmUpWrites);
     m_priority.raise();
-    if (m_group) {
-        m_joined = true;
-        m_groupWentBack = m_group->join();
-    }
 }
 
 void SteadyPause::lower()
 {
     m_raising = false;
     m_priority.restore();
-    leaveGroup();
     m_loweredAfter = m_clock.now() - m_runStart;
     m_nextTrial = m_pausedInRun + RetryAfter * (1 << std::min(m_trials - 1, 8));
     forgetLateness(0);
-}
-
-void SteadyPause::leaveGroup()
-{
-    if (m_joined)
-        m_group->leave(m_votedLater);
-    m_joined = m_votedLater = false;
-}
-
-unsigned SteadyPause::Group::join()
-{
-    m_raisedPorts.fetch_add(1, std::memory_order_relaxed);
-    m_raised.store(true, std::memory_order_relaxed);
-    return m_wentBack.load(std::memory_order_relaxed);
-}
-
-bool SteadyPause::Group::judge(bool &voted, bool later)
-{
-    if (later != voted) {
-        m_later.fetch_add(later ? 1 : -1, std::memory_order_relaxed);
-        voted = later;
-    }
-    if (!later || m_later.load(std::memory_order_relaxed) * 2 <=
-                      m_raisedPorts.load(std::memory_order_relaxed))
-        return false;
-    m_raised.store(false, std::memory_order_relaxed);
-    m_wentBack.fetch_add(1, std::memory_order_relaxed);
-    return true;
-}
-
-bool SteadyPause::Group::wentBackSince(unsigned seen) const
-{
-    return m_wentBack.load(std::memory_order_relaxed) != seen;
-}
-
-void SteadyPause::Group::leave(bool voted)
-{
-    if (voted)
-        m_later.fetch_sub(1, std::memory_order_relaxed);
-    m_raisedPorts.fetch_sub(1, std::memory_order_relaxed);
 }
 
 void SteadyPause::forgetLateness(int learned)
@@ -516,10 +465,6 @@ bool SteadyPause::raiseWouldHelp() const
 {
     if (waitShareNow().value_or(0.0) <= RaiseAboveWaitShare)
         return false;
-    // The ports of a run wait behind each other, and raised together they take turns instead of
-    // preempting each other.
-    if (m_group)
-        return true;
     // Where the system does not say what the rest of the machine does, the wait is taken for a
     // busy machine.
     return othersShareNow().value_or(1.0) >= RaiseWhenOthersTake;

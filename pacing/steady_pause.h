@@ -34,8 +34,8 @@ namespace norvane {
 // The thread's scheduling priority (PacingPriority) follows the priority policy: by default a run
 // starts at the thread's own priority and raises it once the thread, woken from its pauses, waits
 // for a processor longer than RaiseAboveWaitShare of the pauses while the rest of the machine
-// keeps at least RaiseWhenOthersTake of a processor busy (or, for several ports, behind each
-// other): the machine is busy, and a raised thread is run at once. It is not raised for waits
+// keeps at least RaiseWhenOthersTake of a processor busy: the machine is busy, and a raised thread
+// is run at once. It is not raised for waits
 // behind its own program (a window painting), nor for wake-ups that come late because the (virtual)
 // machine delivers its timer late: on an idle virtual machine a raised thread's wake-ups come later
 // still. Raising is a trial: when the raised writes (judged every few tens of them, over up to
@@ -46,35 +46,6 @@ namespace norvane {
 class SteadyPause : public Pause
 {
 public:
-    // The pauses of several ports sent to at once, on threads of their own. Their threads wait
-    // for a processor behind each other too, and at normal priority a woken one preempts one
-    // that is waiting out its last stretch before a write; raised to the same real-time priority
-    // they take turns instead. So once one of them raises, the others raise at their next write
-    // as if they had waited themselves. Each judges its own raised writes, but they go back to
-    // normal together, when most of those raised find theirs later: a thread sent back alone
-    // among raised ones is preempted by them at every turn.
-    class Group
-    {
-    public:
-        // Whether the group is raised for a trial.
-        bool raised() const { return m_raised.load(std::memory_order_relaxed); }
-        // A port raises; returns how often the group has gone back so far.
-        unsigned join();
-        // A raised port's verdict on its raised writes (`voted`: its last one, kept here);
-        // true when the group goes back now: `later`, and most of the raised ports find so.
-        bool judge(bool &voted, bool later);
-        // Whether the group has gone back since `seen` (what join() returned).
-        bool wentBackSince(unsigned seen) const;
-        // A raised port goes back to normal, with its last verdict.
-        void leave(bool voted);
-
-    private:
-        std::atomic<bool> m_raised{false};
-        std::atomic<int> m_raisedPorts{0};
-        std::atomic<int> m_later{0};
-        std::atomic<unsigned> m_wentBack{0};
-    };
-
     using TimePoint = std::chrono::steady_clock::time_point;
     using WhileWaiting = std::function<void(std::chrono::nanoseconds budget)>;
 
@@ -105,11 +76,9 @@ public:
     // Waiting for a processor longer than this share of the pauses, over the last writes (about
     // LateWindow of them), raises the priority (WhenLate),
     static constexpr double RaiseAboveWaitShare = 0.002;
-    // when the rest of the machine kept at least this share of a processor busy meanwhile, or the
-    // thread is one of several ports of a run (Group). A thread also waits behind its own program
-    // (a window painting), which a raise does not make shorter, whereas on an idle virtual machine
-    // it makes the timers later; the ports of a run, raised together, take turns instead of
-    // preempting each other.
+    // when the rest of the machine kept at least this share of a processor busy meanwhile. A
+    // thread also waits behind its own program (a window painting), which a raise does not make
+    // shorter, whereas on an idle virtual machine it makes the timers later.
     static constexpr double RaiseWhenOthersTake = 0.1;
     // How late the writes started is told over this many of the last writes.
     static constexpr int LateWindow = 256;
@@ -119,8 +88,6 @@ public:
     explicit SteadyPause(WhileWaiting whileWaiting = {}, Clock clock = steadyClock());
 
     void setPriorityPolicy(PriorityPolicy policy) { m_policy = policy; }
-    // Joins the pauses of the other ports of a run (WhenLate); none by default.
-    void setGroup(std::shared_ptr<Group> group) { m_group = std::move(group); }
     // The last run's priority: whether and how it was raised.
     const PacingPriority &priority() const { return m_priority; }
     // How long into the last run the priority was raised; nothing when it was not tried.
@@ -184,16 +151,14 @@ private:
     void raiseOrJudge();
     // Ends a trial whose raised writes were later: back to the thread's own priority.
     void lower();
-    // Leaves the group's trial, when in it.
-    void leaveGroup();
     // Forgets the lateness of the writes so far; the next `learned` writes count as learned
     // already (none: the pause first relearns the wake-ups).
     void forgetLateness(int learned);
     double lateShareNow() const;
     std::optional<double> waitShareNow() const;
     std::optional<double> othersShareNow() const;
-    // Whether the thread waits for a processor in a way a raise cures: behind other programs, or
-    // behind the other ports of its run (WhenLate).
+    // Whether the thread waits for a processor in a way a raise cures: behind other programs
+    // (WhenLate).
     bool raiseWouldHelp() const;
 
     WhileWaiting m_whileWaiting;
@@ -249,12 +214,6 @@ private:
 
     PacingPriority m_priority;
     PriorityPolicy m_policy = PriorityPolicy::WhenLate;
-    std::shared_ptr<Group> m_group;
-    // In the group's trial: how often it had gone back when this port joined, and this port's
-    // last verdict.
-    bool m_joined = false;
-    unsigned m_groupWentBack = 0;
-    bool m_votedLater = false;
     std::optional<std::chrono::nanoseconds> m_raisedAfter;
     std::optional<std::chrono::nanoseconds> m_loweredAfter;
     std::optional<double> m_raisedLateShare;

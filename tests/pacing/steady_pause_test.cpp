@@ -63,7 +63,6 @@ private slots:
     void shortSleepLatenessWaitedOut();
     void raisedOnlyWhenWaitingForAProcessor_data();
     void raisedOnlyWhenWaitingForAProcessor();
-    void portsGoBackTogether();
     void realClockSmoke();
 };
 
@@ -327,35 +326,26 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor_data()
     QTest::addColumn<int>("hiccupMs");     // once, a sleep this much later, waiting for a processor
     QTest::addColumn<int>("raisedLateUs"); // raised, how late every tenth long sleep wakes
     QTest::addColumn<int>("raisedWriteUs"); // raised, what a write takes (20 us otherwise)
-    QTest::addColumn<QString>("run");       // "alone", or one of several "ports", "one raised"
     QTest::addColumn<double>("othersLoad"); // processors the rest of the machine keeps busy
     QTest::addColumn<bool>("raised");
     QTest::addColumn<bool>("kept");
 
-    QTest::newRow("on time") << 1 << 0 << 0 << 0 << 0 << 20 << "ports" << 1.0 << false << false;
+    QTest::newRow("on time") << 1 << 0 << 0 << 0 << 0 << 20 << 1.0 << false << false;
     // The timer comes late now and then (an idle virtual machine, the writes late by 0.5 %): a
     // raised thread would not wake sooner.
-    QTest::newRow("late timer") << 40 << 2000 << 0 << 0 << 0 << 20 << "ports" << 1.0 << false
-                                << false;
-    QTest::newRow("one long wait")
-        << 1 << 0 << 0 << 3 << 0 << 20 << "ports" << 1.0 << false << false;
+    QTest::newRow("late timer") << 40 << 2000 << 0 << 0 << 0 << 20 << 1.0 << false << false;
+    QTest::newRow("one long wait") << 1 << 0 << 0 << 3 << 0 << 20 << 1.0 << false << false;
     // A busy machine: woken on time, the thread waits for a processor; raised, it does not.
-    QTest::newRow("waits for a processor")
-        << 1 << 60 << 60 << 0 << 0 << 20 << "ports" << 1.0 << true << true;
+    QTest::newRow("waits for a processor") << 1 << 60 << 60 << 0 << 0 << 20 << 1.0 << true << true;
     // It waits for a processor, but raised it wakes later still: back to normal.
-    QTest::newRow("raised is later")
-        << 1 << 60 << 60 << 0 << 3000 << 20 << "ports" << 1.0 << true << false;
+    QTest::newRow("raised is later") << 1 << 60 << 60 << 0 << 3000 << 20 << 1.0 << true << false;
     // Raised, it wakes on time, but its writes are held up and the pauses count from their end.
     QTest::newRow("raised writes are held up")
-        << 1 << 60 << 60 << 0 << 0 << 300 << "ports" << 1.0 << true << false;
+        << 1 << 60 << 60 << 0 << 0 << 300 << 1.0 << true << false;
     // It waits, but behind its own program (a window painting): a raise would not make that
-    // wait shorter. Behind the other ports of its run it would: raised together they take turns.
+    // wait shorter.
     QTest::newRow("waits behind its own program")
-        << 1 << 60 << 60 << 0 << 0 << 20 << "alone" << 0.05 << false << false;
-    QTest::newRow("waits behind the other ports")
-        << 1 << 60 << 60 << 0 << 0 << 20 << "ports" << 0.05 << true << true;
-    QTest::newRow("on time, another port raised")
-        << 1 << 0 << 0 << 0 << 0 << 20 << "one raised" << 1.0 << true << true;
+        << 1 << 60 << 60 << 0 << 0 << 20 << 0.05 << false << false;
 }
 
 void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
@@ -366,19 +356,12 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
     QFETCH(int, hiccupMs);
     QFETCH(int, raisedLateUs);
     QFETCH(int, raisedWriteUs);
-    QFETCH(QString, run);
     QFETCH(double, othersLoad);
     QFETCH(bool, raised);
     QFETCH(bool, kept);
 
     Rig rig;
     rig.fake.othersLoad = othersLoad;
-    const auto group = std::make_shared<SteadyPause::Group>();
-    if (run != QLatin1String("alone"))
-        rig.pause.setGroup(group);
-    const bool groupRaised = run == QLatin1String("one raised");
-    if (groupRaised)
-        group->join();
     int sleeps = 0;
     int longSleeps = 0;
     rig.fake.lateness = [&](FakeClock::Duration length) {
@@ -403,50 +386,12 @@ void SteadyPauseTest::raisedOnlyWhenWaitingForAProcessor()
     // of writes.
     if (rig.pause.loweredAfter())
         QVERIFY(*rig.pause.loweredAfter() - *rig.pause.raisedAfter() < 500ms);
-    if (run != QLatin1String("alone"))
-        QCOMPARE(group->raised(), kept);
     // It says how long the thread waited and how busy the rest of the machine was, when it raised
-    // or at the end (one that joined the others at its first write has not waited long enough to
-    // tell).
-    if (!groupRaised) {
-        QVERIFY(rig.pause.waitShare() && rig.pause.othersShare());
-        QCOMPARE(*rig.pause.waitShare() > SteadyPause::RaiseAboveWaitShare &&
-                     (*rig.pause.othersShare() >= SteadyPause::RaiseWhenOthersTake ||
-                      run != QLatin1String("alone")),
-                 raised);
-    }
-}
-
-// Three ports of one run, written to in turn, all waiting for a processor, raise together; those
-// whose raised writes are no later stay raised with the others, or go back with them.
-void SteadyPauseTest::portsGoBackTogether()
-{
-    for (const int later : {1, 2}) {
-        const auto group = std::make_shared<SteadyPause::Group>();
-        std::array<Rig, 3> rigs;
-        for (int k = 0; k < 3; ++k) {
-            Rig &rig = rigs[std::size_t(k)];
-            rig.pause.setGroup(group);
-            rig.fake.lateness = [&rig, late = k < later,
-                                 sleeps = 0](FakeClock::Duration length) mutable {
-                if (length <= 100us)
-                    return FakeClock::Duration(0us);
-                if (!rig.pause.raisesNow()) {
-                    rig.fake.processorWaited += 60us;
-                    return FakeClock::Duration(60us);
-                }
-                return FakeClock::Duration(late && ++sleeps % 10 == 0 ? 3000us : 0us);
-            };
-            rig.pause.beginRun();
-        }
-        for (int i = 0; i < 3000; ++i)
-            rigs[std::size_t(i % 3)].character(20us, 10);
-        for (Rig &rig : rigs) {
-            rig.pause.endRun();
-            QVERIFY(rig.pause.raisedAfter());
-            QCOMPARE(rig.pause.raisesNow(), later == 1);
-        }
-    }
+    // or at the end.
+    QVERIFY(rig.pause.waitShare() && rig.pause.othersShare());
+    QCOMPARE(*rig.pause.waitShare() > SteadyPause::RaiseAboveWaitShare &&
+                 *rig.pause.othersShare() >= SteadyPause::RaiseWhenOthersTake,
+             raised);
 }
 
 void SteadyPauseTest::realClockSmoke()

@@ -193,7 +193,8 @@ int benchPorts(const BenchOptions &options)
             seconds(pacingModel(f.writes, all.messages, request.charPause, request.recordPause));
         printLine(stdout,
                   QStringLiteral("port %1 %2: bytes %3, ratio %4, min gap %5 ms, short gaps "
-                                 "%6, held up %7 times (%8 ms), its thread's cpu %9 %")
+                                 "%6, held up %7 times (%8 ms, ratio without them %9), its "
+                                 "thread's cpu %10 %")
                       .arg(i + 1)
                       .arg(terminals[k]->slavePath())
                       .arg(f.writes)
@@ -204,6 +205,8 @@ int benchPorts(const BenchOptions &options)
                       .arg(f.shortGaps)
                       .arg(f.holdUps)
                       .arg(seconds(f.heldUp) * 1000, 0, 'f', 1)
+                      .arg(model > 0 ? QString::number(seconds(measured - f.heldUp) / model, 'f', 4)
+                                     : QStringLiteral("n/a"))
                       .arg(seconds(measured) > 0 ? seconds(f.cpu) / seconds(measured) * 100.0 : 0.0,
                            0, 'f', 2));
         all.bytes = f.writes;

@@ -295,10 +295,10 @@ SteadyPause::TimePoint SteadyPause::sleepUntilDue(TimePoint due,
                                                   const std::function<bool()> &dueSooner)
 {
     TimePoint now = m_clock.now();
-    // As in pause(): the long sleep ends early by its usual lateness plus one short sleep, and
-    // takes at least half the time left.
-    const TimePoint early =
-        due - std::min<std::chrono::nanoseconds>(m_wakeLead + ShortSleep, (due - now) / 2);
+    // As in pause(), the long sleep ends early by its usual lateness plus one short sleep. A write
+    // due sooner than that (another line's, a moment after the one just written) is approached at
+    // once: a long sleep would wake late for it.
+    const TimePoint early = due - (m_wakeLead + ShortSleep);
     if (now < early) {
         m_clock.sleepUntil(early);
         now = m_clock.now();

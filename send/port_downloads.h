@@ -18,9 +18,9 @@ namespace norvane {
 // Downloads to several ports at once, one request per port. Every port has a thread of its own
 // that runs the very download a single port gets (runDownload with its own port, pause and, when
 // given, record writer), so each line is opened, drained and closed exactly as it would be alone,
-// and a port that fails ends only its own download. The thread is a QThread because the Qt serial port wants an event
-// dispatcher on the thread it lives on. What the threads publish (the number reached, whether they
-// are done) may be read from any thread while they run.
+// and a port that fails ends only its own download. The thread is a QThread because the Qt serial
+// port wants an event dispatcher on the thread it lives on. What the threads publish (the number
+// reached, whether they are done) may be read from any thread while they run.
 class PortDownloads
 {
 public:

@@ -163,12 +163,13 @@ void SteadyPause::markWrite()
     // took beyond a quick write (the pauses count from its end then).
     if (m_expected && m_lastWrite) {
         const auto [due, paused] = *m_expected;
-        noteLateness(std::max<std::chrono::nanoseconds>(now - due, 0ns), paused,
+        noteLateness(Lateness{std::max<std::chrono::nanoseconds>(now - due, 0ns), paused},
                      now - *m_lastWrite);
     } else if (m_pausedSinceWrite > 0ns && m_lastWrite) {
-        noteLateness(
-            std::max<std::chrono::nanoseconds>(now - *m_lastWrite - m_pausedSinceWrite, 0ns),
-            m_pausedSinceWrite, m_pausedSinceWrite);
+        noteLateness(Lateness{std::max<std::chrono::nanoseconds>(
+                                  now - *m_lastWrite - m_pausedSinceWrite, 0ns),
+                              m_pausedSinceWrite},
+                     m_pausedSinceWrite);
     }
     m_expected.reset();
     m_pausedSinceWrite = 0ns;
@@ -397,8 +398,7 @@ void SteadyPause::forgetLateness(int learned)
     m_lateSum = m_pausedSum = 0ns;
 }
 
-void SteadyPause::noteLateness(std::chrono::nanoseconds late, std::chrono::nanoseconds paused,
-                               std::chrono::nanoseconds elapsed)
+void SteadyPause::noteLateness(const Lateness &write, std::chrono::nanoseconds elapsed)
 {
     m_pausedInRun += elapsed;
     const int kept = int(m_waitSamples.size());
@@ -419,9 +419,9 @@ void SteadyPause::noteLateness(std::chrono::nanoseconds late, std::chrono::nanos
         return;
     }
     Lateness &slot = m_lateness[std::size_t((m_latenessCount - WarmUpWrites) % LateWindow)];
-    m_lateSum += late - slot.late;
-    m_pausedSum += paused - slot.paused;
-    slot = Lateness{late, paused};
+    m_lateSum += write.late - slot.late;
+    m_pausedSum += write.paused - slot.paused;
+    slot = write;
     ++m_latenessCount;
 }
 

@@ -143,10 +143,9 @@ private:
     // The write marked has returned: the moment the pause after it counts from (m_mark).
     void countFromWrite();
     void learnWork(std::chrono::nanoseconds work, Follows follows);
-    // Notes how late a write starts after the pauses before it (`paused`, over `elapsed` since
-    // the write before).
-    void noteLateness(std::chrono::nanoseconds late, std::chrono::nanoseconds paused,
-                      std::chrono::nanoseconds elapsed);
+    struct Lateness;
+    // Notes how late a write starts after the pauses before it, `elapsed` after the write before.
+    void noteLateness(const Lateness &write, std::chrono::nanoseconds elapsed);
     // Raises the priority for a trial, or judges the trial under way.
     void raiseOrJudge();
     // Ends a trial whose raised writes were later: back to the thread's own priority.

@@ -70,7 +70,7 @@ void LinePacerTest::eachLineAtItsOwnPace_data()
 // pause after a message.
 void LinePacerTest::eachLineAtItsOwnPace()
 {
-    QFETCH(QVector<int>, charPauses);
+    QFETCH(const QVector<int>, charPauses);
     const QByteArray records[] = {"N12\r", "Mtwo lines of text\r"};
     constexpr auto MessagePause = 5ms;
     LinePacer pacer;

@@ -128,6 +128,8 @@ public:
     // due time, when `dueSooner` answers true: the clock's sleep was cut short for a write due
     // sooner. The priority is raised, judged and restored as for a single writer.
     TimePoint wrote();
+    // When the last write was marked.
+    TimePoint markedAt() const { return m_lastWrite.value_or(m_mark); }
     void expectWrite(TimePoint due, std::chrono::nanoseconds linePause);
     TimePoint sleepUntilDue(TimePoint due, const std::function<bool()> &dueSooner);
 

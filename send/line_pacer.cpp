@@ -2,13 +2,10 @@
 #include "line_pacer.h"
 
 #include "serial_port.h"
+#include "stop_signal.h"
 
 #include <algorithm>
-
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <pthread.h>
-#endif
+#include <utility>
 
 namespace norvane {
 
@@ -46,6 +43,7 @@ void LinePacer::checkStops()
     {
         const std::lock_guard lock(m_mutex);
         ++m_changes;
+        m_stopsToCheck = true;
     }
     m_wake.notify_one();
 }
@@ -61,14 +59,8 @@ void LinePacer::arrived(const Line &line)
 
 void LinePacer::run()
 {
-#ifdef Q_OS_UNIX
     // Ctrl-C and SIGTERM are for the thread that started the run.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-#endif
+    leaveStopSignalsToOtherThreads();
     // The sleeps end early when a write comes due sooner than the one slept for.
     SteadyPause::Clock clock = SteadyPause::steadyClock();
     clock.sleepUntil = [this](TimePoint until) {
@@ -87,7 +79,8 @@ void LinePacer::run()
     std::unique_lock lock(m_mutex);
     while (!m_quit) {
         m_seen = m_changes;
-        answerStops();
+        if (std::exchange(m_stopsToCheck, false))
+            answerStops();
         const Line *first = earliest();
         if (first == nullptr) {
             m_planned = TimePoint::max();
@@ -154,7 +147,7 @@ void LinePacer::writeDue(SteadyPause &pacing, TimePoint now)
         }
         pacing.expectWrite(line->m_due, line->m_pauseBefore);
         pacing.markWrite();
-        const TimePoint start = std::chrono::steady_clock::now();
+        const TimePoint start = pacing.markedAt();
         const SerialPort::Attempt attempt = job.port->writeWithoutWaiting((*job.text)[job.next]);
         const TimePoint countFrom = pacing.wrote();
         if (start - line->m_due > HeldUpAfter) {

@@ -109,7 +109,8 @@ private:
     void run();
     // A line's next record, or its due time, changed (under the lock).
     void arrived(const Line &line);
-    // Ends the records that a stop asked for since ends before their next character.
+    // Ends the records that a stop asked for since ends before their next character (checkStops();
+    // the writes ask before every character anyway).
     void answerStops();
     Line *earliest() const;
     void writeDue(SteadyPause &pacing, TimePoint now);
@@ -123,6 +124,7 @@ private:
     // Counts the changes that may make a write due sooner than planned; m_seen: those planned for.
     unsigned m_changes = 0;
     unsigned m_seen = 0;
+    bool m_stopsToCheck = false;
     TimePoint m_planned = TimePoint::max();
     bool m_quit = false;
     std::thread m_thread;

@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "port_downloads.h"
 
-#include <QDeadlineTimer>
+#include "stop_signal.h"
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <pthread.h>
-#endif
+#include <QDeadlineTimer>
 
 namespace norvane {
 
@@ -70,15 +67,8 @@ std::chrono::milliseconds PortDownloads::took(int port) const
 
 void PortDownloads::run(int index)
 {
-#ifdef Q_OS_UNIX
-    // Ctrl-C and SIGTERM are for the thread that started the downloads; a handler running here
-    // would only cut into a pause.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-#endif
+    // Ctrl-C and SIGTERM are for the thread that started the downloads.
+    leaveStopSignalsToOtherThreads();
     Port &port = *m_ports[std::size_t(index)];
     {
         Parts parts = m_makeParts(index);

@@ -3,6 +3,10 @@
 
 #include <csignal>
 
+#ifdef Q_OS_UNIX
+#include <pthread.h>
+#endif
+
 namespace norvane {
 
 namespace {
@@ -37,6 +41,17 @@ StopRequest stopRequestedBySignal()
     return count == 0   ? StopRequest::None
            : count == 1 ? StopRequest::AfterMessage
                         : StopRequest::Now;
+}
+
+void leaveStopSignalsToOtherThreads()
+{
+#ifdef Q_OS_UNIX
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+#endif
 }
 
 } // namespace norvane

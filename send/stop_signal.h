@@ -13,4 +13,8 @@ void catchStopSignals();
 // The stop those signals ask for so far.
 StopRequest stopRequestedBySignal();
 
+// Leaves those signals to the other threads: called on a thread of the download's own, so that
+// the handler runs on the thread that asks for the stop, not in the middle of a pause here.
+void leaveStopSignalsToOtherThreads();
+
 } // namespace norvane

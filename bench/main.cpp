@@ -265,6 +265,15 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
                       .arg(pause->holdUps())
                       .arg(milliseconds(pause->heldUp()), 0, 'f', 3)
                       .arg(withoutHoldUps);
+    // The rest of what came on top of the pauses: the floor's price (pauses counted from the
+    // writes' ends), and everything else.
+    run.report << QStringLiteral("writer: outside them, %1 ms from pauses counted from the writes' "
+                                 "ends (%2 of %3 writes preempted while they wrote), %4 ms later "
+                                 "otherwise")
+                      .arg(milliseconds(pause->pushedBack()), 0, 'f', 3)
+                      .arg(steady.preemptedWrites())
+                      .arg(timed->writes())
+                      .arg(milliseconds(pause->lateOtherwise()), 0, 'f', 3);
     if (measurement.stolen)
         run.report << QStringLiteral("machine: processor time taken by the host (steal) "
                                      "during the run %1 ms")

@@ -33,7 +33,8 @@ struct PortFigures
     std::optional<Clock::time_point> lastReturn;
     int holdUps = 0; // writes held up by the machine
     std::chrono::nanoseconds heldUp{0};
-    std::chrono::nanoseconds cpu{0}; // the port's thread, from its start
+    std::chrono::nanoseconds pushedBack{0}; // pauses moved back by the writes themselves
+    std::chrono::nanoseconds cpu{0};        // the port's thread, from its start
 };
 
 // What the thread that writes for all the ports gave, noted when it ended.
@@ -140,6 +141,7 @@ int benchPorts(const BenchOptions &options)
             f.lastReturn = paced->pausesEnded();
             f.holdUps = paced->holdUps();
             f.heldUp = paced->heldUp();
+            f.pushedBack = paced->pushedBack();
             f.cpu = threadCpuTime();
         };
         parts.port = std::move(port);
@@ -193,8 +195,8 @@ int benchPorts(const BenchOptions &options)
             seconds(pacingModel(f.writes, all.messages, request.charPause, request.recordPause));
         printLine(stdout,
                   QStringLiteral("port %1 %2: bytes %3, ratio %4, min gap %5 ms, short gaps "
-                                 "%6, held up %7 times (%8 ms, ratio without them %9), its "
-                                 "thread's cpu %10 %")
+                                 "%6, held up %7 times (%8 ms, ratio without them %9), pauses "
+                                 "counted from the writes' ends %10 ms, its thread's cpu %11 %")
                       .arg(i + 1)
                       .arg(terminals[k]->slavePath())
                       .arg(f.writes)
@@ -207,6 +209,7 @@ int benchPorts(const BenchOptions &options)
                       .arg(seconds(f.heldUp) * 1000, 0, 'f', 1)
                       .arg(model > 0 ? QString::number(seconds(measured - f.heldUp) / model, 'f', 4)
                                      : QStringLiteral("n/a"))
+                      .arg(seconds(f.pushedBack) * 1000, 0, 'f', 1)
                       .arg(seconds(measured) > 0 ? seconds(f.cpu) / seconds(measured) * 100.0 : 0.0,
                            0, 'f', 2));
         all.bytes = f.writes;

@@ -19,7 +19,9 @@ namespace norvane {
 //
 // It also counts the writes that started more than HeldUpAfter later than the pauses before them
 // asked for: hold-ups of the machine (an idle virtual processor's timer delivered late, a write
-// that stalled), which no pacing makes up, apart from the small lateness every write has.
+// that stalled), which no pacing makes up, apart from the small lateness every write has. The
+// lateness of the other writes it splits in two: the time the write before them moved its pause
+// back (counted from its end, SteadyPause::pushedBack()), and the rest (wake-ups, bookkeeping).
 class TimedPause : public Pause
 {
 public:
@@ -27,7 +29,11 @@ public:
 
     explicit TimedPause(std::unique_ptr<SteadyPause> pause) : m_pause(std::move(pause)) {}
 
-    void beginRun() override { m_pause->beginRun(); }
+    void beginRun() override
+    {
+        m_pause->beginRun();
+        m_pushedBackBefore = std::chrono::nanoseconds(0);
+    }
     void endRun() override { m_pause->endRun(); }
     static constexpr std::chrono::microseconds HeldUpAfter{500};
 
@@ -36,13 +42,19 @@ public:
         m_wrote = true;
         m_pause->markWrite();
         const Clock::time_point start = Clock::now();
+        const std::chrono::nanoseconds pushedBack = m_pause->pushedBack();
         if (m_lastWrite) {
             const std::chrono::nanoseconds late = start - *m_lastWrite - m_pausedSinceWrite;
             if (late > HeldUpAfter) {
                 ++m_holdUps;
                 m_heldUp += late;
+            } else {
+                const std::chrono::nanoseconds pushed = pushedBack - m_pushedBackBefore;
+                m_pushedBack += pushed;
+                m_lateOtherwise += late - pushed;
             }
         }
+        m_pushedBackBefore = pushedBack;
         m_lastWrite = start;
         m_pausedSinceWrite = std::chrono::nanoseconds(0);
     }
@@ -63,6 +75,10 @@ public:
     // How many writes were held up, and by how much in all.
     int holdUps() const { return m_holdUps; }
     std::chrono::nanoseconds heldUp() const { return m_heldUp; }
+    // Outside the hold-ups: how far the writes moved their pauses back, and what else came on top
+    // of the pauses.
+    std::chrono::nanoseconds pushedBack() const { return m_pushedBack; }
+    std::chrono::nanoseconds lateOtherwise() const { return m_lateOtherwise; }
 
 private:
     std::unique_ptr<SteadyPause> m_pause;
@@ -73,6 +89,9 @@ private:
     std::chrono::nanoseconds m_pausedSinceWrite{0};
     int m_holdUps = 0;
     std::chrono::nanoseconds m_heldUp{0};
+    std::chrono::nanoseconds m_pushedBackBefore{0};
+    std::chrono::nanoseconds m_pushedBack{0};
+    std::chrono::nanoseconds m_lateOtherwise{0};
 };
 
 // Whether the run ended with the writer raised: the pause kept it raised, and the system allowed

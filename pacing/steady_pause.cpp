@@ -104,6 +104,8 @@ void SteadyPause::beginRun()
     m_pausedSinceWrite = m_lateSum = m_pausedSum = 0ns;
     m_expected.reset();
     m_lastWrite.reset();
+    m_pushedBack = 0ns;
+    m_preemptedWrites = 0;
     m_lateShareSeen = 0;
     m_waitSampleCount = 0;
     m_pausedInRun = 0ns;
@@ -254,6 +256,7 @@ void SteadyPause::countFromWrite()
     m_writeMarked = false;
     const TimePoint written = m_clock.now();
     const std::chrono::nanoseconds took = written - m_mark;
+    const TimePoint marked = m_mark;
     // Preempted between the mark and now, the thread may have written at any moment up to
     // now, however long a write usually takes: the pause counts from now, which costs it
     // the time of the write.
@@ -261,6 +264,7 @@ void SteadyPause::countFromWrite()
         m_clock.preemptions ? m_clock.preemptions() : std::nullopt;
     if (preempted && m_preemptedBefore && *preempted != *m_preemptedBefore) {
         m_mark = written;
+        ++m_preemptedWrites;
     } else {
         m_mark = std::max(m_mark, written - m_quickWrite);
         // Track what the quickest writes take, from the first one on: down to a quicker
@@ -275,6 +279,7 @@ void SteadyPause::countFromWrite()
             m_quickWrite += std::min<std::chrono::nanoseconds>(took - m_quickWrite, WriteStep / 64);
         m_quickWrite = std::clamp<std::chrono::nanoseconds>(m_quickWrite, 0ns, MaxWakeLead);
     }
+    m_pushedBack += m_mark - marked;
 }
 
 SteadyPause::TimePoint SteadyPause::wrote()

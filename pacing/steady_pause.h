@@ -112,6 +112,11 @@ public:
     // How much of a processor the rest of the machine took over the same writes; nothing where
     // the system does not say.
     std::optional<double> othersShare() const { return m_othersShareSeen; }
+    // How far the writes of the run moved the pauses after them back from the writes' marks (the
+    // rules above: a write's end less a quick write, or its end), in all, and how many writes the
+    // thread was preempted in.
+    std::chrono::nanoseconds pushedBack() const { return m_pushedBack; }
+    int preemptedWrites() const { return m_preemptedWrites; }
 
     void beginRun() override;
     void endRun() override;
@@ -171,6 +176,8 @@ private:
     std::chrono::nanoseconds m_quickWrite{0};
     // How often the thread had been preempted when the write was marked.
     std::optional<long> m_preemptedBefore;
+    std::chrono::nanoseconds m_pushedBack{0};
+    int m_preemptedWrites = 0;
     std::chrono::nanoseconds m_wakeLead{0};
     std::chrono::nanoseconds m_shortLead{0};
 

@@ -154,6 +154,7 @@ void LinePacer::writeDue(SteadyPause &pacing, TimePoint now)
             ++line->m_holdUps;
             line->m_heldUp += start - line->m_due;
         }
+        line->m_pushedBack += countFrom - start;
         switch (attempt) {
         case SerialPort::Attempt::Written:
             ++job.written;
@@ -199,6 +200,7 @@ void LinePacer::Line::beginRun()
     m_afterPause = true;
     m_holdUps = 0;
     m_heldUp = 0ns;
+    m_pushedBack = 0ns;
     m_pausesEnded.reset();
     if (!m_running)
         m_pacer.m_lines.push_back(this);

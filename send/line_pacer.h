@@ -68,6 +68,8 @@ public:
         // The writes that started more than `after` later than due, and by how much in all.
         int holdUps() const { return m_holdUps; }
         std::chrono::nanoseconds heldUp() const { return m_heldUp; }
+        // How far the line's writes moved the pauses after them back (SteadyPause::pushedBack()).
+        std::chrono::nanoseconds pushedBack() const { return m_pushedBack; }
         // When the last run's pauses were over.
         std::optional<TimePoint> pausesEnded() const { return m_pausesEnded; }
 
@@ -99,6 +101,7 @@ public:
         std::condition_variable m_done;
         int m_holdUps = 0;
         std::chrono::nanoseconds m_heldUp{0};
+        std::chrono::nanoseconds m_pushedBack{0};
         std::optional<TimePoint> m_pausesEnded;
     };
 

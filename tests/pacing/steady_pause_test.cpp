@@ -154,11 +154,12 @@ void SteadyPauseTest::heldUpWriteKeepsTheNextGap_data()
     QTest::addColumn<int>("quickUs"); // but every fourth
     QTest::addColumn<int>("heldUs");
     QTest::addColumn<bool>("preempted");
-    QTest::addColumn<int>("readUs"); // what reading the preemptions takes before the write
+    QTest::addColumn<int>("readUs");   // what reading the preemptions takes before the write
+    QTest::addColumn<int>("pushedUs"); // how far the write moves its pause back, as told
 
-    QTest::newRow("held up") << 30 << 10 << 50 << false << 1;
-    QTest::newRow("preempted") << 60 << 60 << 50 << true << 1;
-    QTest::newRow("held up reading the preemptions") << 20 << 20 << 0 << false << 50;
+    QTest::newRow("held up") << 30 << 10 << 50 << false << 1 << 50;
+    QTest::newRow("preempted") << 60 << 60 << 50 << true << 1 << 60;
+    QTest::newRow("held up reading the preemptions") << 20 << 20 << 0 << false << 50 << 0;
 }
 
 void SteadyPauseTest::heldUpWriteKeepsTheNextGap()
@@ -168,11 +169,13 @@ void SteadyPauseTest::heldUpWriteKeepsTheNextGap()
     QFETCH(int, heldUs);
     QFETCH(bool, preempted);
     QFETCH(int, readUs);
+    QFETCH(int, pushedUs);
 
     Rig rig;
     rig.fake.preemptionsRead = 1us;
     for (int i = 0; i < 40; ++i)
         rig.character(microseconds(i % 4 == 3 ? quickUs : usualUs), 1);
+    const FakeClock::Duration pushedBefore = rig.pause.pushedBack();
     rig.fake.preemptionsRead = microseconds(readUs);
     rig.pause.markWrite();
     rig.fake.preemptionsRead = 1us;
@@ -181,6 +184,8 @@ void SteadyPauseTest::heldUpWriteKeepsTheNextGap()
     const FakeClock::TimePoint reached = rig.fake.now;
     rig.fake.advance(10us);
     rig.pause.pause(std::chrono::milliseconds(10));
+    QCOMPARE(rig.pause.pushedBack() - pushedBefore, microseconds(pushedUs));
+    QCOMPARE(rig.pause.preemptedWrites(), preempted ? 1 : 0);
     QVERIFY(rig.character(10us, 1) - reached >= std::chrono::milliseconds(10));
 }
 

@@ -51,6 +51,8 @@ struct Measurement
     // download.
     std::chrono::nanoseconds paced{0};
     std::chrono::nanoseconds after{0};
+    // From the start to the first write (opening the port), part of `paced`.
+    std::optional<std::chrono::nanoseconds> beforeFirstWrite;
     // The processor time over `paced`.
     std::chrono::microseconds cpu{0};
     std::optional<std::chrono::milliseconds> stolen;
@@ -78,6 +80,8 @@ Measurement measure(const BenchOptions &options, const TimedPause &pause, Downlo
     const auto pacedUntil = pause.lastReturn().value_or(ended);
     m.paced = pacedUntil - started;
     m.after = ended - pacedUntil;
+    if (pause.firstWrite())
+        m.beforeFirstWrite = *pause.firstWrite() - started;
     return m;
 }
 
@@ -278,6 +282,9 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
         run.report << QStringLiteral("machine: processor time taken by the host (steal) "
                                      "during the run %1 ms")
                           .arg(measurement.stolen->count());
+    if (measurement.beforeFirstWrite)
+        run.report << QStringLiteral("before the first write: %1 ms (opening the port; measured)")
+                          .arg(milliseconds(*measurement.beforeFirstWrite), 0, 'f', 3);
     run.report << QStringLiteral("after the last message's pause: %1 ms to the end of the "
                                  "download (not measured)")
                       .arg(milliseconds(measurement.after), 0, 'f', 3);

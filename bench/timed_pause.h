@@ -55,6 +55,8 @@ public:
             }
         }
         m_pushedBackBefore = pushedBack;
+        if (!m_lastWrite)
+            m_firstWrite = start;
         m_lastWrite = start;
         m_pausedSinceWrite = std::chrono::nanoseconds(0);
     }
@@ -70,6 +72,7 @@ public:
 
     SteadyPause &steadyPause() const { return *m_pause; }
     std::optional<Clock::time_point> lastReturn() const { return m_lastReturn; }
+    std::optional<Clock::time_point> firstWrite() const { return m_firstWrite; }
     // The benchmark's processor time at the end of the last message's pause.
     std::optional<std::chrono::microseconds> cpuAtMessageEnd() const { return m_cpuAtMessageEnd; }
     // How many writes were held up, and by how much in all.
@@ -85,6 +88,7 @@ private:
     std::optional<Clock::time_point> m_lastReturn;
     std::optional<std::chrono::microseconds> m_cpuAtMessageEnd;
     bool m_wrote = false;
+    std::optional<Clock::time_point> m_firstWrite;
     std::optional<Clock::time_point> m_lastWrite;
     std::chrono::nanoseconds m_pausedSinceWrite{0};
     int m_holdUps = 0;

@@ -272,9 +272,10 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
     // The rest of what came on top of the pauses: the floor's price (pauses counted from the
     // writes' ends), and everything else.
     run.report << QStringLiteral("writer: outside them, %1 ms from pauses counted from the writes' "
-                                 "ends (%2 of %3 writes preempted while they wrote), %4 ms later "
-                                 "otherwise")
+                                 "ends (%2 ms of it after writes preempted while they wrote: %3 "
+                                 "of the run's %4), %5 ms later otherwise")
                       .arg(milliseconds(pause->pushedBack()), 0, 'f', 3)
+                      .arg(milliseconds(pause->pushedBackPreempted()), 0, 'f', 3)
                       .arg(steady.preemptedWrites())
                       .arg(timed->writes())
                       .arg(milliseconds(pause->lateOtherwise()), 0, 'f', 3);

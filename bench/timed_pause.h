@@ -32,7 +32,7 @@ public:
     void beginRun() override
     {
         m_pause->beginRun();
-        m_pushedBackBefore = std::chrono::nanoseconds(0);
+        m_pushedBackBefore = m_preemptedBefore = std::chrono::nanoseconds(0);
     }
     void endRun() override { m_pause->endRun(); }
     static constexpr std::chrono::microseconds HeldUpAfter{500};
@@ -43,6 +43,7 @@ public:
         m_pause->markWrite();
         const Clock::time_point start = Clock::now();
         const std::chrono::nanoseconds pushedBack = m_pause->pushedBack();
+        const std::chrono::nanoseconds preempted = m_pause->pushedBackPreempted();
         if (m_lastWrite) {
             const std::chrono::nanoseconds late = start - *m_lastWrite - m_pausedSinceWrite;
             if (late > HeldUpAfter) {
@@ -51,10 +52,12 @@ public:
             } else {
                 const std::chrono::nanoseconds pushed = pushedBack - m_pushedBackBefore;
                 m_pushedBack += pushed;
+                m_pushedBackPreempted += preempted - m_preemptedBefore;
                 m_lateOtherwise += late - pushed;
             }
         }
         m_pushedBackBefore = pushedBack;
+        m_preemptedBefore = preempted;
         if (!m_lastWrite)
             m_firstWrite = start;
         m_lastWrite = start;
@@ -81,6 +84,8 @@ public:
     // Outside the hold-ups: how far the writes moved their pauses back, and what else came on top
     // of the pauses.
     std::chrono::nanoseconds pushedBack() const { return m_pushedBack; }
+    // Of that, by the writes the thread was preempted in.
+    std::chrono::nanoseconds pushedBackPreempted() const { return m_pushedBackPreempted; }
     std::chrono::nanoseconds lateOtherwise() const { return m_lateOtherwise; }
 
 private:
@@ -95,6 +100,8 @@ private:
     std::chrono::nanoseconds m_heldUp{0};
     std::chrono::nanoseconds m_pushedBackBefore{0};
     std::chrono::nanoseconds m_pushedBack{0};
+    std::chrono::nanoseconds m_preemptedBefore{0};
+    std::chrono::nanoseconds m_pushedBackPreempted{0};
     std::chrono::nanoseconds m_lateOtherwise{0};
 };
 

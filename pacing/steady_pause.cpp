@@ -106,6 +106,7 @@ void SteadyPause::beginRun()
     m_lastWrite.reset();
     m_pushedBack = 0ns;
     m_preemptedWrites = 0;
+    m_pushedBackPreempted = 0ns;
     m_lateShareSeen = 0;
     m_waitSampleCount = 0;
     m_pausedInRun = 0ns;
@@ -265,6 +266,7 @@ void SteadyPause::countFromWrite()
     if (preempted && m_preemptedBefore && *preempted != *m_preemptedBefore) {
         m_mark = written;
         ++m_preemptedWrites;
+        m_pushedBackPreempted += written - marked;
     } else {
         m_mark = std::max(m_mark, written - m_quickWrite);
         // Track what the quickest writes take, from the first one on: down to a quicker

@@ -113,10 +113,11 @@ public:
     // the system does not say.
     std::optional<double> othersShare() const { return m_othersShareSeen; }
     // How far the writes of the run moved the pauses after them back from the writes' marks (the
-    // rules above: a write's end less a quick write, or its end), in all, and how many writes the
-    // thread was preempted in.
+    // rules above: a write's end less a quick write, or its end), in all; how many writes the
+    // thread was preempted in, and how far those moved their pauses back.
     std::chrono::nanoseconds pushedBack() const { return m_pushedBack; }
     int preemptedWrites() const { return m_preemptedWrites; }
+    std::chrono::nanoseconds pushedBackPreempted() const { return m_pushedBackPreempted; }
 
     void beginRun() override;
     void endRun() override;
@@ -178,6 +179,7 @@ private:
     std::optional<long> m_preemptedBefore;
     std::chrono::nanoseconds m_pushedBack{0};
     int m_preemptedWrites = 0;
+    std::chrono::nanoseconds m_pushedBackPreempted{0};
     std::chrono::nanoseconds m_wakeLead{0};
     std::chrono::nanoseconds m_shortLead{0};
 

@@ -186,6 +186,7 @@ void SteadyPauseTest::heldUpWriteKeepsTheNextGap()
     rig.pause.pause(std::chrono::milliseconds(10));
     QCOMPARE(rig.pause.pushedBack() - pushedBefore, microseconds(pushedUs));
     QCOMPARE(rig.pause.preemptedWrites(), preempted ? 1 : 0);
+    QCOMPARE(rig.pause.pushedBackPreempted(), preempted ? microseconds(pushedUs) : 0us);
     QVERIFY(rig.character(10us, 1) - reached >= std::chrono::milliseconds(10));
 }
 

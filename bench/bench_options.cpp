@@ -86,9 +86,15 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
                        "port, and the pacing line for all of them.")
             .arg(MaxPorts),
         QStringLiteral("N"));
+    const QCommandLineOption pipe(
+        QStringLiteral("pipe"),
+        QStringLiteral("Write into a pipe of its own instead of a pseudo-terminal: a write to a "
+                       "pseudo-terminal wakes a kernel worker to pass the byte on, which may "
+                       "preempt the writer; a pipe's, like a serial driver's, hands the byte "
+                       "over and wakes nothing."));
     parser.addOptions({help, version, messages});
     line.addTo(parser);
-    parser.addOptions({load, window, arrivals, priority, compare, ports});
+    parser.addOptions({load, window, arrivals, priority, compare, ports, pipe});
 
     if (!parser.parse(arguments))
         return error(parser.errorText());
@@ -153,6 +159,10 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
             return error(
                 QStringLiteral("--compare-priority needs a count from 1 to %1").arg(MaxRounds));
     }
+    options.pipe = parser.isSet(pipe);
+    if (options.pipe && (options.port || options.window || parser.isSet(ports)))
+        return error(QStringLiteral("--pipe writes into a pipe of its own from the download run: "
+                                    "no --port, --window or --ports with it"));
     if (options.timeArrivals && options.port)
         return error(QStringLiteral("--arrivals times the reader of a pseudo-terminal of its own: "
                                     "no --port with it"));

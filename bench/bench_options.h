@@ -33,6 +33,9 @@ struct BenchOptions
     // Download to that many pseudo-terminals of its own at once, each port on a thread of its
     // own as norvane-send sends to several ports; 0: one download on the main thread.
     int ports = 0;
+    // Write into a pipe of its own instead of a pseudo-terminal: a write that hands the byte over
+    // and wakes nothing, as a serial driver's does.
+    bool pipe = false;
 };
 
 struct BenchCommandLine

@@ -9,6 +9,7 @@
 #include "delay_settings.h"
 #include "download_run.h"
 #include "pacing_report.h"
+#include "pipe_line.h"
 #include "port_bench.h"
 #include "print_line.h"
 #include "process_times.h"
@@ -165,8 +166,21 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
 {
     Run run;
     PseudoTerminal terminal;
+    PipeLine pipe;
     std::unique_ptr<ArrivalRecorder> recorder;
-    if (device.isEmpty()) {
+    if (options.pipe) {
+        if (!pipe.open()) {
+            printLine(stderr,
+                      QStringLiteral("norvane-bench-pacing: no pipe: ") + pipe.errorString());
+            return run;
+        }
+        recorder = std::make_unique<ArrivalRecorder>(std::vector<int>{pipe.readFd()},
+                                                     options.timeArrivals);
+        if (!recorder->start()) {
+            printLine(stderr, QStringLiteral("norvane-bench-pacing: cannot start the reader"));
+            return run;
+        }
+    } else if (device.isEmpty()) {
         if (!terminal.open()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: no pseudo-terminal: ") +
                                   terminal.errorString());
@@ -202,7 +216,7 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
     } else {
         const DownloadRequest request = benchRequest(options);
         NoProgress progress;
-        serialPort = makeSerialPort(device);
+        serialPort = options.pipe ? pipe.port() : makeSerialPort(device);
         port = std::make_unique<TimedSerialPort>(*serialPort, request.charPause);
         ownPause = std::make_unique<TimedPause>(std::make_unique<SteadyPause>());
         ownPause->steadyPause().setPriorityPolicy(policy);

@@ -39,6 +39,9 @@ void BenchPacingTest::reportsTheRun_data()
     // 2 pairs of 37 bytes: 74 x 1 ms + 2 x 5 ms, clicked in the main window, beside a busy loop.
     QTest::newRow("through the window, busy")
         << "--messages 2 --char-delay 1 --record-delay 5 --window --load 1" << 2 << 74 << "0.084";
+    // The same into a pipe instead of a pseudo-terminal.
+    QTest::newRow("into a pipe") << "--messages 2 --char-delay 1 --record-delay 5 --pipe" << 2 << 74
+                                 << "0.084";
     // The same, to three pseudo-terminals at once, each on a thread of its own.
     QTest::newRow("three ports") << "--messages 2 --char-delay 1 --record-delay 5 --ports 3" << 2
                                  << 74 << "0.084";

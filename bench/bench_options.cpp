@@ -160,9 +160,9 @@ BenchCommandLine parseBenchCommandLine(const QStringList &arguments)
                 QStringLiteral("--compare-priority needs a count from 1 to %1").arg(MaxRounds));
     }
     options.pipe = parser.isSet(pipe);
-    if (options.pipe && (options.port || options.window || parser.isSet(ports)))
-        return error(QStringLiteral("--pipe writes into a pipe of its own from the download run: "
-                                    "no --port, --window or --ports with it"));
+    if (options.pipe && (options.port || parser.isSet(ports)))
+        return error(QStringLiteral("--pipe writes into a pipe of its own for one download: no "
+                                    "--port or --ports with it"));
     if (options.timeArrivals && options.port)
         return error(QStringLiteral("--arrivals times the reader of a pseudo-terminal of its own: "
                                     "no --port with it"));

@@ -203,7 +203,9 @@ Run measureOnce(const BenchOptions &options, QString device, SteadyPause::Priori
     std::unique_ptr<TimedPause> ownPause;
     std::unique_ptr<WindowDownload> window;
     if (options.window) {
-        window = std::make_unique<WindowDownload>(options, device, policy);
+        window = std::make_unique<WindowDownload>(options,
+                                                  options.pipe ? QStringLiteral("pipe") : device,
+                                                  policy, options.pipe ? &pipe : nullptr);
         if (!window->isReady()) {
             printLine(stderr, QStringLiteral("norvane-bench-pacing: cannot write the settings "
                                              "file for the window"));

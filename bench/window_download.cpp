@@ -23,7 +23,7 @@ public:
 };
 
 WindowDownload::WindowDownload(const BenchOptions &options, const QString &device,
-                               SteadyPause::PriorityPolicy priority)
+                               SteadyPause::PriorityPolicy priority, const PipeLine *pipe)
     : m_options(options)
 {
     const QString settings = m_dir.filePath(SettingsFileName);
@@ -40,8 +40,9 @@ WindowDownload::WindowDownload(const BenchOptions &options, const QString &devic
     MainWindowServices services;
     services.settingsFile = settings;
     const std::chrono::milliseconds gap = pauseLength(options.charDelay);
-    services.makeSerialPort = [this, gap](const PortDevices &devices) {
-        auto timed = std::make_unique<TimedSerialPort>(makeSerialPort(devices), gap);
+    services.makeSerialPort = [this, gap, pipe](const PortDevices &devices) {
+        auto timed =
+            std::make_unique<TimedSerialPort>(pipe ? pipe->port() : makeSerialPort(devices), gap);
         m_port = timed.get();
         return timed;
     };

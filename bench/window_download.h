@@ -3,6 +3,7 @@
 
 #include "bench_options.h"
 #include "main_window.h"
+#include "pipe_line.h"
 #include "timed_pause.h"
 #include "timed_serial_port.h"
 
@@ -20,9 +21,10 @@ class KeptMessage;
 class WindowDownload
 {
 public:
-    // The window's own pause follows `priority`.
+    // The window's own pause follows `priority`; with a `pipe`, the window writes into it instead
+    // of opening `device`.
     WindowDownload(const BenchOptions &options, const QString &device,
-                   SteadyPause::PriorityPolicy priority);
+                   SteadyPause::PriorityPolicy priority, const PipeLine *pipe = nullptr);
     ~WindowDownload();
     WindowDownload(const WindowDownload &) = delete;
     WindowDownload &operator=(const WindowDownload &) = delete;

@@ -40,8 +40,8 @@ void BenchPacingTest::reportsTheRun_data()
     QTest::newRow("through the window, busy")
         << "--messages 2 --char-delay 1 --record-delay 5 --window --load 1" << 2 << 74 << "0.084";
     // The same into a pipe instead of a pseudo-terminal.
-    QTest::newRow("into a pipe") << "--messages 2 --char-delay 1 --record-delay 5 --pipe" << 2 << 74
-                                 << "0.084";
+    QTest::newRow("through the window into a pipe")
+        << "--messages 2 --char-delay 1 --record-delay 5 --window --pipe" << 2 << 74 << "0.084";
     // The same, to three pseudo-terminals at once, each on a thread of its own.
     QTest::newRow("three ports") << "--messages 2 --char-delay 1 --record-delay 5 --ports 3" << 2
                                  << 74 << "0.084";

@@ -22,11 +22,16 @@ PipeLine::~PipeLine()
 bool PipeLine::open()
 {
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0 || ::fcntl(fds[0], F_SETFL, O_NONBLOCK) != 0) {
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
         m_error = qt_error_string(errno);
         return false;
     }
     m_read = fds[0];
+    if (::fcntl(m_read, F_SETFL, O_NONBLOCK) != 0) {
+        m_error = qt_error_string(errno);
+        ::close(fds[1]);
+        return false;
+    }
     m_write = ::fdopen(fds[1], "w");
     // Unbuffered: every character is a write(2) of its own, as on the line.
     if (!m_write || std::setvbuf(m_write, nullptr, _IONBF, 0) != 0) {

@@ -32,7 +32,7 @@ public:
     void beginRun() override
     {
         m_pause->beginRun();
-        m_pushedBackBefore = m_preemptedBefore = std::chrono::nanoseconds(0);
+        m_pushedBackBefore = m_afterPreemptedBefore = std::chrono::nanoseconds(0);
     }
     void endRun() override { m_pause->endRun(); }
     static constexpr std::chrono::microseconds HeldUpAfter{500};
@@ -43,7 +43,7 @@ public:
         m_pause->markWrite();
         const Clock::time_point start = Clock::now();
         const std::chrono::nanoseconds pushedBack = m_pause->pushedBack();
-        const std::chrono::nanoseconds preempted = m_pause->pushedBackPreempted();
+        const std::chrono::nanoseconds afterPreempted = m_pause->pushedBackPreempted();
         if (m_lastWrite) {
             const std::chrono::nanoseconds late = start - *m_lastWrite - m_pausedSinceWrite;
             if (late > HeldUpAfter) {
@@ -52,12 +52,12 @@ public:
             } else {
                 const std::chrono::nanoseconds pushed = pushedBack - m_pushedBackBefore;
                 m_pushedBack += pushed;
-                m_pushedBackPreempted += preempted - m_preemptedBefore;
+                m_pushedBackPreempted += afterPreempted - m_afterPreemptedBefore;
                 m_lateOtherwise += late - pushed;
             }
         }
         m_pushedBackBefore = pushedBack;
-        m_preemptedBefore = preempted;
+        m_afterPreemptedBefore = afterPreempted;
         if (!m_lastWrite)
             m_firstWrite = start;
         m_lastWrite = start;
@@ -100,7 +100,7 @@ private:
     std::chrono::nanoseconds m_heldUp{0};
     std::chrono::nanoseconds m_pushedBackBefore{0};
     std::chrono::nanoseconds m_pushedBack{0};
-    std::chrono::nanoseconds m_preemptedBefore{0};
+    std::chrono::nanoseconds m_afterPreemptedBefore{0};
     std::chrono::nanoseconds m_pushedBackPreempted{0};
     std::chrono::nanoseconds m_lateOtherwise{0};
 };
